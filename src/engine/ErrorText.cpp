@@ -1,0 +1,47 @@
+#include "ErrorText.h"
+
+namespace {
+constexpr char kLineBreak[] = "\r\n";
+}
+
+std::string ComposeErrorText(const std::string& subject, const std::string& headline,
+                             const std::string& systemText) {
+  std::string text;
+  if (!subject.empty()) {
+    text += subject;
+    text += kLineBreak;
+    text += kLineBreak;
+  }
+  text += headline;
+  text += kLineBreak;
+  text += systemText;
+  return text;
+}
+
+std::string DownloadFilesFromHeadline(const std::string& domain) {
+  return error_text::kDownloadFilesFrom + domain + ":";
+}
+
+std::string ErrorCodeText(uint32_t code) {
+  return "Error code " + std::to_string(code) + "." + kLineBreak;
+}
+
+std::string HttpStatusText(uint32_t status, const std::string& statusText) {
+  std::string text = "The server returned HTTP status " + std::to_string(status);
+  if (!statusText.empty()) text += " (" + statusText + ")";
+  return text + "." + kLineBreak;
+}
+
+std::string ShortBodyText(uint64_t received, uint64_t declared) {
+  return "The download ended after " + std::to_string(received) + " of " +
+         std::to_string(declared) + " bytes." + kLineBreak;
+}
+
+std::string InsecureRedirectText() {
+  return std::string("The server redirected the download to an address that is not secure.") +
+         kLineBreak;
+}
+
+std::string FileTooLargeText() {
+  return std::string("The file is larger than 15,999,999 bytes.") + kLineBreak;
+}

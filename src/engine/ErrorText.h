@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Every error the setup shows has one shape: an optional subject (the URL or path concerned)
+// and a blank line, a headline ending in ":\r\n", then the system's description of the error.
+namespace error_text {
+constexpr char kCreateConnection[] = "An error occurred while trying to create an internet connection:";
+constexpr char kDownloadFilesFrom[] = "An error occurred while trying to download files from ";
+constexpr char kDownloadFile[] = "An error occurred while trying to download file:";
+constexpr char kWriteFile[] = "An error occurred while trying to write file:";
+constexpr char kCreateDirectory[] = "An error occurred while trying to create a directory:";
+}  // namespace error_text
+
+std::string ComposeErrorText(const std::string& subject, const std::string& headline,
+                             const std::string& systemText);
+
+// The headline of the manifest question, which names the vendor's domain.
+std::string DownloadFilesFromHeadline(const std::string& domain);
+
+// Stands in for the system's text when the system has none for the code.
+std::string ErrorCodeText(uint32_t code);
+
+// Stand in for the system's text where a transfer failed without a failed call.
+std::string HttpStatusText(uint32_t status, const std::string& statusText);
+std::string ShortBodyText(uint64_t received, uint64_t declared);
+std::string InsecureRedirectText();
+std::string FileTooLargeText();

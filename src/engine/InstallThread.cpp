@@ -1,0 +1,233 @@
+#include "InstallThread.h"
+
+#include <windows.h>
+
+#include "BuildConfig.h"
+#include "engine/ErrorText.h"
+#include "engine/SystemErrorText.h"
+#include "integration/FirewallRules.h"
+#include "integration/Shortcuts.h"
+#include "shell/ProductNames.h"
+#include "shell/SetupState.h"
+
+namespace {
+
+constexpr DWORD kPollMilliseconds = 100;
+constexpr DWORD kClosingPauseMilliseconds = 1000;
+constexpr size_t kShortestUsefulManifest = 8;
+constexpr char kManifestName[] = "map.txt";
+
+std::string BaseUrl() {
+  return std::string("https://") + build_config::kDownloadHost + product::kDownloadPath;
+}
+
+std::string TransferErrorText(const TransferOutcome& outcome) {
+  return outcome.faultText.empty() ? InternetErrorText(outcome.error) : outcome.faultText;
+}
+
+// Creates the folders of localName under installDir one level at a time, each named with its
+// trailing backslash. The first failure other than "already exists" ends the walk; creating the
+// file then reports what went wrong.
+void CreateEntryFolders(const std::string& installDir, const char* localName) {
+  std::string folder = installDir + "\\";
+  for (const char* c = localName; *c; ++c) {
+    folder += *c;
+    if (*c != '\\') continue;
+    if (!::CreateDirectoryA(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+      return;
+    }
+  }
+}
+
+HANDLE CreateForWriting(const std::string& path) {
+  return ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+InstallThread::InstallThread(InstallView& view) : view_(view), installDir_(InstallDir) {}
+
+void InstallThread::Execute() {
+  try {
+    Install();
+  } catch (...) {
+    // The run is abandoned where it failed (for example when the 16,000,000-byte buffer cannot
+    // be had); its handles are closed by their owners, no report runs, and the wizard stays on
+    // the installing page, which the user leaves with Cancel.
+  }
+  while (!Terminated()) ::Sleep(kPollMilliseconds);
+}
+
+void InstallThread::Install() {
+  TransferBuffer buffer;
+  if (!session_.Open(product::kSetupName)) {
+    std::string text = ComposeErrorText(std::string(), error_text::kCreateConnection,
+                                        InternetErrorText(session_.OpenError()));
+    Ask(text, MB_OK | MB_ICONWARNING, IDOK);
+    aborted_ = true;
+  } else {
+    auto table = std::make_unique<ManifestTable>();
+    size_t count = 0;
+    DownloadManifest(buffer, *table, count);
+    if (count > 0 && !aborted_ && !Terminated()) InstallFiles(buffer, *table, count);
+    session_.Close();
+  }
+  if (!Terminated()) {
+    RunReport(aborted_ ? &InstallThread::ReturnToReady : &InstallThread::CompleteInstall);
+  }
+}
+
+bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& table, size_t& count) {
+  const std::string url = BaseUrl() + kManifestName;
+  const std::string headline = DownloadFilesFromHeadline(build_config::kVendorDomain);
+  TransferOutcome outcome;
+  while (!aborted_ && !Terminated()) {
+    outcome = Transfer(session_, url, buffer, *this);
+    WaitWhilePaused();
+    if (outcome.complete || Terminated()) break;
+    AskRetryOrAbort(ComposeErrorText(std::string(), headline, TransferErrorText(outcome)));
+  }
+  count = 0;
+  if (outcome.complete && !aborted_ && !Terminated() &&
+      buffer.Received() > kShortestUsefulManifest) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.Data());
+    if (ValidateManifest(bytes, buffer.Received())) {
+      count = ParseManifest(bytes, buffer.Received(), table);
+    }
+  }
+  return outcome.complete;
+}
+
+void InstallThread::InstallFiles(TransferBuffer& buffer, const ManifestTable& table, size_t count) {
+  FileCount = static_cast<int32_t>(count);
+  RunReport(&InstallThread::StartProgress);
+  for (size_t i = 0; i < count && !aborted_ && !Terminated(); ++i) {
+    const ManifestEntry& entry = table[i];
+    const std::string path = installDir_ + "\\" + entry.LocalName;
+    StatusText = path;
+    RunReport(&InstallThread::ShowStatus);
+    if (DownloadFile(buffer, BaseUrl() + entry.RemoteName) && !aborted_ && !Terminated()) {
+      WriteFileData(buffer, entry, path);
+    }
+  }
+  if (!aborted_ && !Terminated()) ::Sleep(kClosingPauseMilliseconds);
+}
+
+bool InstallThread::DownloadFile(TransferBuffer& buffer, const std::string& url) {
+  TransferOutcome outcome;
+  while (!aborted_ && !Terminated()) {
+    outcome = Transfer(session_, url, buffer, *this);
+    WaitWhilePaused();
+    if (outcome.complete || Terminated()) break;
+    AskRetryOrAbort(ComposeErrorText(url, error_text::kDownloadFile, TransferErrorText(outcome)));
+  }
+  return outcome.complete;
+}
+
+void InstallThread::WriteFileData(const TransferBuffer& buffer, const ManifestEntry& entry,
+                                  const std::string& path) {
+  while (!aborted_ && !Terminated()) {
+    bool written = false;
+    DWORD error = 0;
+    CreateEntryFolders(installDir_, entry.LocalName);
+    FileHandle file(CreateForWriting(path));
+    if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
+      // A read-only file of the same name is replaced.
+      ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      file.reset(CreateForWriting(path));
+    }
+    if (!file) {
+      error = ::GetLastError();
+    } else {
+      DWORD size = static_cast<DWORD>(buffer.Received());
+      DWORD count = 0;
+      if (::WriteFile(file.get(), buffer.Data(), size, &count, nullptr) && count == size) {
+        ::FlushFileBuffers(file.get());
+        ::SetEndOfFile(file.get());
+        written = true;
+      } else {
+        error = ::GetLastError();
+      }
+      file.reset();
+    }
+    if (written) RunReport(&InstallThread::StepProgress);
+
+    WaitWhilePaused();
+    if (written || Terminated()) break;
+    // A retry writes the same data again, without downloading it again.
+    AskRetryOrAbort(ComposeErrorText(path, error_text::kWriteFile, PlainSystemErrorText(error)));
+  }
+}
+
+void InstallThread::WaitWhilePaused() const {
+  while (Paused && !Terminated()) ::Sleep(kPollMilliseconds);
+}
+
+int32_t InstallThread::Ask(const std::string& text, int32_t style, int32_t preset) {
+  MessageText = text;
+  MessageStyle = style;
+  MessageResult = preset;
+  if (!Terminated()) RunReport(&InstallThread::AskUser);
+  return MessageResult;
+}
+
+void InstallThread::AskRetryOrAbort(const std::string& text) {
+  if (Ask(text, MB_RETRYCANCEL | MB_ICONWARNING, IDABORT) != IDRETRY) aborted_ = true;
+}
+
+void InstallThread::RunReport(void (InstallThread::*report)()) {
+  Synchronize([this, report] { (this->*report)(); });
+}
+
+// Each report does nothing once the worker has been asked to terminate, and discards whatever
+// fails inside it: the worker goes on either way.
+void InstallThread::ShowStatus() {
+  if (Terminated()) return;
+  try {
+    view_.ShowStatus(StatusText);
+  } catch (...) {
+  }
+}
+
+void InstallThread::AskUser() {
+  if (Terminated()) return;
+  try {
+    MessageResult = view_.AskUser(MessageText, static_cast<unsigned>(MessageStyle));
+  } catch (...) {
+  }
+}
+
+void InstallThread::StartProgress() {
+  if (Terminated()) return;
+  try {
+    view_.StartProgress(FileCount);
+  } catch (...) {
+  }
+}
+
+void InstallThread::StepProgress() {
+  if (Terminated()) return;
+  try {
+    view_.StepProgress();
+  } catch (...) {
+  }
+}
+
+void InstallThread::CompleteInstall() {
+  if (Terminated()) return;
+  try {
+    CreateShortcuts();
+    AddProgramFirewallRules();
+    view_.ShowFinishPage();
+  } catch (...) {
+  }
+}
+
+void InstallThread::ReturnToReady() {
+  if (Terminated()) return;
+  try {
+    view_.ShowReadyPage();
+  } catch (...) {
+  }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/InstallView.h"
+#include "engine/Manifest.h"
+#include "engine/Transfer.h"
+#include "framework/Thread.h"
+
+// Installs the product on a thread of its own: one internet session, the manifest, then every
+// listed file downloaded completely into memory and written into the installation folder. It
+// reaches the window only through its six reports, each run on the main thread while it waits.
+// After handing the wizard over it idles until it is asked to terminate.
+class InstallThread : public TThread {
+ public:
+  // Created suspended; reads the installation folder as it is now.
+  explicit InstallThread(InstallView& view);
+
+  // The report fields, written by the worker before a report and read by it on the main
+  // thread (MessageResult the other way round).
+  std::string StatusText;
+  std::string MessageText;
+  int32_t MessageStyle = 0;
+  int32_t MessageResult = 0;
+  int32_t FileCount = 0;
+
+ protected:
+  void Execute() override;
+
+ private:
+  void Install();
+  bool DownloadManifest(TransferBuffer& buffer, ManifestTable& table, size_t& count);
+  void InstallFiles(TransferBuffer& buffer, const ManifestTable& table, size_t count);
+  bool DownloadFile(TransferBuffer& buffer, const std::string& url);
+  void WriteFileData(const TransferBuffer& buffer, const ManifestEntry& entry,
+                     const std::string& path);
+
+  void WaitWhilePaused() const;
+  // Fills the message fields and asks the user unless the worker is terminating; returns the
+  // answer, or the preset when no box could be shown.
+  int32_t Ask(const std::string& text, int32_t style, int32_t preset);
+  // A Retry/Cancel question: anything but Retry aborts the run.
+  void AskRetryOrAbort(const std::string& text);
+
+  void RunReport(void (InstallThread::*report)());
+  void ShowStatus();
+  void AskUser();
+  void StartProgress();
+  void StepProgress();
+  void CompleteInstall();
+  void ReturnToReady();
+
+  InstallView& view_;
+  const std::string installDir_;
+  InternetSession session_;
+  bool aborted_ = false;
+};

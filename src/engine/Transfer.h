@@ -1,0 +1,59 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "engine/WinInet.h"
+#include "framework/Handles.h"
+
+class TThread;
+
+using InternetHandle = UniqueHandle<InternetHandleTraits>;
+
+// One buffer serves the whole run: it receives the manifest and then each file in turn. Each
+// read asks for all the space left, so it is never reallocated; nothing of 16,000,000 bytes or
+// more fits.
+constexpr size_t kTransferBufferSize = 16000000;
+
+class TransferBuffer {
+ public:
+  TransferBuffer() : data_(new char[kTransferBufferSize]) {}
+
+  char* Data() { return data_.get(); }
+  const char* Data() const { return data_.get(); }
+  size_t Received() const { return received_; }
+  void SetReceived(size_t received) { received_ = received; }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t received_ = 0;
+};
+
+// The outcome of one transfer. A transfer is complete only when the whole body of a 2xx answer
+// arrived over https, as many bytes as the server declared, and it fitted in the buffer.
+struct TransferOutcome {
+  bool complete = false;
+  DWORD error = 0;         // the code of the call that failed, recorded when it failed
+  std::string faultText;   // replaces the system's text when no call failed
+};
+
+// The setup's internet session with its options.
+class InternetSession {
+ public:
+  // Opens the session; on failure the error is the code InternetOpenA failed with.
+  bool Open(const char* userAgent);
+  DWORD OpenError() const { return openError_; }
+  HINTERNET Handle() const { return handle_.get(); }
+  void Close() { handle_.reset(); }
+
+ private:
+  InternetHandle handle_;
+  DWORD openError_ = 0;
+};
+
+// Downloads url into buffer from byte 0. The worker's terminate request ends the read loop.
+TransferOutcome Transfer(const InternetSession& session, const std::string& url,
+                         TransferBuffer& buffer, const TThread& worker);

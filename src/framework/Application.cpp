@@ -1,0 +1,121 @@
+#include "Application.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "ExceptionText.h"
+#include "Form.h"
+#include "SystemLibrary.h"
+
+TApplication* Application = nullptr;
+
+namespace {
+
+constexpr UINT kWakeMainThread = WM_APP + 1;
+constexpr char kHiddenWindowClass[] = "TApplication";
+
+void InitializeCommonControls() {
+  using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE commonControls = LoadSystemLibrary("comctl32.dll");
+  auto initialize = GetSystemProc<InitCommonControlsExFn>(commonControls, "InitCommonControlsEx");
+  if (!initialize) throw std::runtime_error("Cannot load the common controls");
+  INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  initialize(&classes);
+}
+
+}  // namespace
+
+TApplication::~TApplication() {
+  if (hiddenWindow_) ::DestroyWindow(hiddenWindow_);
+}
+
+void TApplication::Initialize() {
+  mainThreadId_ = ::GetCurrentThreadId();
+  InitializeCommonControls();
+
+  HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  WNDCLASSEXA windowClass = {sizeof(windowClass)};
+  windowClass.lpfnWndProc = &TApplication::HiddenWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = kHiddenWindowClass;
+  if (!::RegisterClassExA(&windowClass)) {
+    throw std::runtime_error("Cannot register the application window class");
+  }
+  // A message-only window: it receives the wake-ups of other threads and nothing else.
+  hiddenWindow_ = ::CreateWindowExA(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, instance, nullptr);
+  if (!hiddenWindow_) throw std::runtime_error("Cannot create the application window");
+}
+
+void TApplication::Run() {
+  if (!mainForm_) return;
+  mainForm_->Show();
+  MSG message;
+  for (;;) {
+    CheckSynchronize();
+    BOOL result = ::GetMessageA(&message, nullptr, 0, 0);
+    if (result == 0 || result == -1) break;
+    HWND form = mainForm_->Handle();
+    if (form && ::IsDialogMessageA(form, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+}
+
+void TApplication::HandleException(const std::exception* error) {
+  ShowException(error ? error->what() : std::string());
+}
+
+void TApplication::ShowException(const std::string& message) {
+  HWND owner = mainForm_ ? mainForm_->Handle() : nullptr;
+  std::string text = ComposeExceptionText(message);
+  ::MessageBoxA(owner, text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::Synchronize(const std::function<void()>& method) {
+  if (::GetCurrentThreadId() == mainThreadId_) {
+    try {
+      method();
+    } catch (...) {
+      // A report handles its own failures; whatever escapes it is dropped here.
+    }
+    return;
+  }
+  SyncRequest request{&method};
+  std::unique_lock<std::mutex> lock(syncMutex_);
+  syncQueue_.push_back(&request);
+  ::PostMessageA(hiddenWindow_, kWakeMainThread, 0, 0);
+  syncDone_.wait(lock, [&request] { return request.done; });
+}
+
+void TApplication::CheckSynchronize() {
+  for (;;) {
+    SyncRequest* request = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(syncMutex_);
+      if (syncQueue_.empty()) return;
+      request = syncQueue_.front();
+      syncQueue_.pop_front();
+    }
+    try {
+      (*request->method)();
+    } catch (...) {
+      // A report handles its own failures; whatever escapes it is dropped here.
+    }
+    {
+      std::lock_guard<std::mutex> lock(syncMutex_);
+      request->done = true;
+    }
+    syncDone_.notify_all();
+  }
+}
+
+LRESULT CALLBACK TApplication::HiddenWindowProc(HWND handle, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+  if (message == kWakeMainThread) {
+    if (Application) Application->CheckSynchronize();
+    return 0;
+  }
+  return ::DefWindowProcA(handle, message, wParam, lParam);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "Control.h"
+
+class TButton : public TControl {
+ public:
+  static std::unique_ptr<TButton> Create(const ControlSpec& spec, HWND parent);
+
+  std::function<void()> OnClick;
+
+  void HandleCommand(WORD notification) override;
+
+ protected:
+  explicit TButton(std::string name) : TControl(std::move(name)) {}
+};

@@ -1,0 +1,20 @@
+#include "CheckBox.h"
+
+std::unique_ptr<TCheckBox> TCheckBox::Create(const ControlSpec& spec, HWND parent) {
+  std::unique_ptr<TCheckBox> box(new TCheckBox(spec.name));
+  box->CreateHandle("BUTTON", CommonStyle(spec) | WS_TABSTOP | BS_AUTOCHECKBOX, 0, spec, parent);
+  box->SetChecked((spec.flags & kChecked) != 0);
+  return box;
+}
+
+bool TCheckBox::Checked() const {
+  return ::SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TCheckBox::SetChecked(bool checked) {
+  ::SendMessageA(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::HandleCommand(WORD notification) {
+  if (notification == BN_CLICKED && OnClick) OnClick();
+}

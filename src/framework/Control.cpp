@@ -1,0 +1,63 @@
+#include "Control.h"
+
+#include <stdexcept>
+#include <vector>
+
+#include "Fonts.h"
+
+bool TControl::Visible() const { return ::IsWindowVisible(handle_) != FALSE; }
+
+void TControl::SetVisible(bool visible) { ::ShowWindow(handle_, visible ? SW_SHOW : SW_HIDE); }
+
+bool TControl::Enabled() const { return ::IsWindowEnabled(handle_) != FALSE; }
+
+void TControl::SetEnabled(bool enabled) { ::EnableWindow(handle_, enabled ? TRUE : FALSE); }
+
+std::string TControl::Text() const {
+  int length = ::GetWindowTextLengthA(handle_);
+  if (length <= 0) return std::string();
+  std::vector<char> buffer(static_cast<size_t>(length) + 1);
+  int copied = ::GetWindowTextA(handle_, buffer.data(), length + 1);
+  return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+}
+
+void TControl::SetText(const std::string& text) { ::SetWindowTextA(handle_, text.c_str()); }
+
+void TControl::SetFocus() { ::SetFocus(handle_); }
+
+void TControl::SetDoubleBuffered(bool doubleBuffered) {
+  LONG_PTR exStyle = ::GetWindowLongPtrA(handle_, GWL_EXSTYLE);
+  exStyle = doubleBuffered ? (exStyle | WS_EX_COMPOSITED) : (exStyle & ~WS_EX_COMPOSITED);
+  ::SetWindowLongPtrA(handle_, GWL_EXSTYLE, exStyle);
+}
+
+TControl* TControl::FromHandle(HWND handle) {
+  return reinterpret_cast<TControl*>(::GetWindowLongPtrA(handle, GWLP_USERDATA));
+}
+
+void TControl::CreateHandle(const char* className, DWORD style, DWORD exStyle,
+                            const ControlSpec& spec, HWND parent) {
+  HWND handle = ::CreateWindowExA(exStyle, className, spec.text ? spec.text : "", style, spec.left,
+                                  spec.top, spec.width, spec.height, parent, nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr);
+  if (!handle) throw std::runtime_error("Cannot create the control " + name_);
+  Attach(handle);
+  ::SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(spec)), FALSE);
+}
+
+void TControl::Attach(HWND handle) {
+  handle_ = handle;
+  ::SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+DWORD CommonStyle(const ControlSpec& spec) {
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  if (!(spec.flags & kHidden)) style |= WS_VISIBLE;
+  if (spec.flags & kDisabled) style |= WS_DISABLED;
+  return style;
+}
+
+HFONT FontOf(const ControlSpec& spec) {
+  int height = spec.fontHeight > 0 ? spec.fontHeight : kWindowFontHeight;
+  return GetTahomaFont(height, (spec.flags & kBold) != 0);
+}

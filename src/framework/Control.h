@@ -1,0 +1,56 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ControlSpec.h"
+
+// A child window of ours: a standard Win32 control or one of our containers. The window itself
+// is destroyed with its parent; the object only forgets it.
+class TControl {
+ public:
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+  virtual ~TControl() = default;
+
+  HWND Handle() const { return handle_; }
+  const std::string& Name() const { return name_; }
+
+  bool Visible() const;
+  void SetVisible(bool visible);
+  bool Enabled() const;
+  void SetEnabled(bool enabled);
+  std::string Text() const;
+  void SetText(const std::string& text);
+  void SetFocus();
+
+  // Paints the control through an off-screen buffer, so that updates do not flicker.
+  void SetDoubleBuffered(bool doubleBuffered);
+
+  // A notification (WM_COMMAND) that the control sent to its container.
+  virtual void HandleCommand(WORD /*notification*/) {}
+  // Owner-drawn controls paint themselves when the container receives WM_DRAWITEM.
+  virtual void HandleDrawItem(const DRAWITEMSTRUCT& /*item*/) {}
+  // The system colour the control's background is painted in, given its container's colour.
+  virtual int BackgroundSysColor(int containerSysColor) const { return containerSysColor; }
+
+  // The object that owns a child window created by this layer, or null.
+  static TControl* FromHandle(HWND handle);
+
+ protected:
+  explicit TControl(std::string name) : name_(std::move(name)) {}
+
+  // Creates the window, remembers it and gives it the font of the row.
+  void CreateHandle(const char* className, DWORD style, DWORD exStyle, const ControlSpec& spec,
+                    HWND parent);
+  void Attach(HWND handle);
+
+ private:
+  std::string name_;
+  HWND handle_ = nullptr;
+};
+
+// Window styles that every row implies: child, visible unless hidden, disabled if asked.
+DWORD CommonStyle(const ControlSpec& spec);
+HFONT FontOf(const ControlSpec& spec);

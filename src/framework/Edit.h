@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+
+#include "Control.h"
+
+// A single-line edit; read-only ones change only through SetText.
+class TEdit : public TControl {
+ public:
+  static std::unique_ptr<TEdit> Create(const ControlSpec& spec, HWND parent);
+
+  int BackgroundSysColor(int) const override { return COLOR_WINDOW; }
+
+ private:
+  explicit TEdit(std::string name) : TControl(std::move(name)) {}
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+
+#include "Window.h"
+
+struct FormSpec {
+  const char* className;
+  const char* caption;
+  int clientWidth, clientHeight;
+};
+
+// A top-level window with a sizeable border, a system menu and a minimise box, placed at the
+// centre of the desktop. Closing it asks OnCloseQuery first; destroying it calls OnDestroy.
+// A derived form runs its own create handler at the end of its constructor.
+class TForm : public TWindow {
+ public:
+  std::function<void()> OnDestroy;
+  std::function<void(bool& canClose)> OnCloseQuery;
+
+  void Show();
+  void Hide();
+  // Tries to close the form, as the title bar's close box does.
+  void Close();
+
+ protected:
+  // Creates the form and the controls of its layout, hidden until Show.
+  TForm(const FormSpec& spec, const ControlSpec* layout, size_t count,
+        const PageFactory& createPage);
+
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  HWND lastFocus_ = nullptr;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Control.h"
+
+// A window of our own class: a form or a page. Its messages reach HandleMessage through the
+// window-procedure thunk, which turns any exception into the application's exception display,
+// so that no exception ever crosses a window procedure. It contains the controls of its layout
+// and routes their notifications back to them.
+class TWindow : public TControl {
+ public:
+  using PageFactory = std::function<std::unique_ptr<TControl>(const ControlSpec& spec, HWND parent)>;
+
+ protected:
+  TWindow(std::string name, int backgroundSysColor)
+      : TControl(std::move(name)), backgroundSysColor_(backgroundSysColor) {}
+
+  void CreateWindowHandle(const char* className, DWORD style, DWORD exStyle, int left, int top,
+                          int width, int height, HWND parent);
+
+  // Creates the rows of a layout as children, in the order given, and then stacks them by tab
+  // order, which is the order the dialog manager's Tab key follows. Rows of kind Page are made
+  // by createPage.
+  void CreateChildren(const ControlSpec* layout, size_t count,
+                      const PageFactory& createPage = PageFactory());
+
+  virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  // The child created from the layout row with that name, as the kind the caller expects.
+  template <typename T>
+  T& Find(const char* name) const {
+    for (const std::unique_ptr<TControl>& control : children_) {
+      if (control->Name() == name) {
+        if (T* typed = dynamic_cast<T*>(control.get())) return *typed;
+      }
+    }
+    throw std::logic_error(std::string("No control ") + name + " in " + Name());
+  }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+
+  int backgroundSysColor_;
+  std::vector<std::unique_ptr<TControl>> children_;
+};

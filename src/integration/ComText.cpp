@@ -1,0 +1,10 @@
+#include "ComText.h"
+
+std::wstring Utf16FromAnsi(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+  return wide;
+}

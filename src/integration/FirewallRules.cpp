@@ -1,0 +1,98 @@
+#include "FirewallRules.h"
+
+#include <windows.h>
+#include <netfw.h>
+#include <objbase.h>
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+#include "integration/ComText.h"
+#include "shell/ProductNames.h"
+#include "shell/SetupState.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// The Windows Firewall objects, named here so that nothing depends on an SDK's uuid library.
+constexpr CLSID kNetFwPolicy2 = {0xE2B3C97F, 0x6AE1, 0x41AC, {0x81, 0x7A, 0xF6, 0xF9, 0x21, 0x66, 0xD7, 0xDD}};
+constexpr IID kINetFwPolicy2 = {0x98325047, 0xC671, 0x4174, {0x8D, 0x81, 0xDE, 0xFC, 0xD3, 0xF0, 0x31, 0x86}};
+constexpr CLSID kNetFwRule = {0x2C5BC43E, 0x3369, 0x4C33, {0xAB, 0x0C, 0xBE, 0x94, 0x69, 0x67, 0x7A, 0xF4}};
+constexpr IID kINetFwRule = {0xAF230D27, 0xBABA, 0x4E42, {0xAC, 0xED, 0xF5, 0x24, 0xF2, 0x2C, 0xFC, 0xE2}};
+
+constexpr LONG kAnyProtocol = 256;
+constexpr char kInboundRule[] = "Corvanta - inbound";
+constexpr char kOutboundRule[] = "Corvanta - outbound";
+
+ComPtr<INetFwRules> OpenRuleCollection(ComPtr<INetFwPolicy2>& policy) {
+  ComPtr<INetFwRules> rules;
+  if (FAILED(::CoCreateInstance(kNetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, kINetFwPolicy2,
+                                reinterpret_cast<void**>(policy.GetAddressOf())))) {
+    return rules;
+  }
+  if (FAILED(policy->get_Rules(rules.GetAddressOf()))) rules.Reset();
+  return rules;
+}
+
+// Creates one allow rule for any protocol and adds it. The property results are ignored: a rule
+// the service refuses is simply not there. Returns whether Add succeeded.
+bool AddAllowRule(INetFwRules& rules, const std::wstring& name, const std::wstring& application,
+                  NET_FW_RULE_DIRECTION direction) {
+  ComPtr<INetFwRule> rule;
+  if (FAILED(::CoCreateInstance(kNetFwRule, nullptr, CLSCTX_INPROC_SERVER, kINetFwRule,
+                                reinterpret_cast<void**>(rule.GetAddressOf())))) {
+    return false;
+  }
+  Bstr ruleName(::SysAllocString(name.c_str()));
+  Bstr applicationName(::SysAllocString(application.c_str()));
+  rule->put_Name(ruleName.get());
+  rule->put_ApplicationName(applicationName.get());
+  rule->put_Protocol(kAnyProtocol);
+  rule->put_Direction(direction);
+  rule->put_Action(NET_FW_ACTION_ALLOW);
+  rule->put_Enabled(VARIANT_TRUE);
+  return SUCCEEDED(rules.Add(rule.Get()));
+}
+
+// The setup's own path as Windows holds it, so that no character is lost to the code page.
+std::wstring OwnExecutablePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
+void AddOwnFirewallRule() {
+  try {
+    if (OwnRuleAdded) return;
+    const std::wstring path = OwnExecutablePath();
+    ComPtr<INetFwPolicy2> policy;
+    ComPtr<INetFwRules> rules = OpenRuleCollection(policy);
+    if (!rules) return;  // no firewall service, or no rights: the install goes on
+    if (AddAllowRule(*rules.Get(), Utf16FromAnsi(product::kSetupName), path, NET_FW_RULE_DIR_OUT)) {
+      OwnRuleAdded = true;
+    }
+  } catch (...) {
+    // Firewall rules are a convenience: the install goes on without them.
+  }
+}
+
+void AddProgramFirewallRules() {
+  try {
+    const std::wstring program = Utf16FromAnsi(InstallDir + product::kExecutableName);
+    ComPtr<INetFwPolicy2> policy;
+    ComPtr<INetFwRules> rules = OpenRuleCollection(policy);
+    if (!rules) return;  // no firewall service, or no rights: the install goes on
+    AddAllowRule(*rules.Get(), Utf16FromAnsi(kInboundRule), program, NET_FW_RULE_DIR_IN);
+    AddAllowRule(*rules.Get(), Utf16FromAnsi(kOutboundRule), program, NET_FW_RULE_DIR_OUT);
+  } catch (...) {
+    // Firewall rules are a convenience: the install goes on without them.
+  }
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/InstallView.h"
+#include "framework/Bevel.h"
+#include "framework/Button.h"
+#include "framework/Form.h"
+#include "framework/Handles.h"
+#include "pages/UnitFrameStep1.h"
+#include "pages/UnitFrameStep2.h"
+#include "pages/UnitFrameStep3.h"
+#include "pages/UnitFrameStep4.h"
+#include "pages/UnitFrameStep5.h"
+
+// The setup's one window: five stacked pages above Back, Next and Cancel. Its handlers are the
+// page controller and the ways out of setup; the install worker reaches it only through the
+// InstallView calls, which its reports make on the main thread.
+class TFormWebSetup : public TForm, public InstallView {
+ public:
+  TFormWebSetup();
+
+  TBevel& Bevel1;
+  TFrameStep1& FrameStep11;
+  TButton& ButtonNext;
+  TButton& ButtonCancell;
+  TButton& ButtonBack;
+  TFrameStep2& FrameStep21;
+  TFrameStep3& FrameStep31;
+  TFrameStep4& FrameStep41;
+  TFrameStep5& FrameStep51;
+
+  void FormCreate();
+  void FormDestroy();
+  void FormCloseQuery(bool& canClose);
+  void ButtonNextClick();
+  void ButtonBackClick();
+  void ButtonCancellClick();
+  void FrameStep11RadioButtonAcceptClick();
+  void FrameStep11RadioButtonDontAcceptClick();
+
+  // InstallView, for the worker's reports.
+  void ShowStatus(const std::string& text) override;
+  int AskUser(const std::string& text, unsigned style) override;
+  void StartProgress(int fileCount) override;
+  void StepProgress() override;
+  void ShowFinishPage() override;
+  void ShowReadyPage() override;
+
+ private:
+  // Makes page the only visible page: it is shown first, then the other four are hidden.
+  void ShowPage(TPagePanel& page);
+  void UpdateNextFromLicenceChoice();
+  bool CreateInstallDir();
+  void StartInstall();
+  // The exit question; true when the user answers yes.
+  bool ConfirmExit();
+  void LaunchInstalledProgram();
+
+  std::unique_ptr<ScopedComInitialization> com_;
+};
+
+extern TFormWebSetup* FormWebSetup;
