@@ -7,11 +7,35 @@
 
 bool TControl::Visible() const { return ::IsWindowVisible(handle_) != FALSE; }
 
-void TControl::SetVisible(bool visible) { ::ShowWindow(handle_, visible ? SW_SHOW : SW_HIDE); }
+template <typename Change>
+void TControl::PassFocusOnAround(Change change) {
+  HWND focus = ::GetFocus();
+  bool holdsFocus = focus && (focus == handle_ || ::IsChild(handle_, focus));
+  change();
+  if (!holdsFocus) return;
+  HWND window = ::GetAncestor(handle_, GA_ROOT);
+  HWND next = ::GetNextDlgTabItem(window, focus, FALSE);
+  if (!next || next == focus) next = ::GetNextDlgTabItem(window, nullptr, FALSE);
+  if (next && next != focus) ::SetFocus(next);
+}
+
+void TControl::SetVisible(bool visible) {
+  if (visible) {
+    ::ShowWindow(handle_, SW_SHOW);
+    return;
+  }
+  PassFocusOnAround([this] { ::ShowWindow(handle_, SW_HIDE); });
+}
 
 bool TControl::Enabled() const { return ::IsWindowEnabled(handle_) != FALSE; }
 
-void TControl::SetEnabled(bool enabled) { ::EnableWindow(handle_, enabled ? TRUE : FALSE); }
+void TControl::SetEnabled(bool enabled) {
+  if (enabled) {
+    ::EnableWindow(handle_, TRUE);
+    return;
+  }
+  PassFocusOnAround([this] { ::EnableWindow(handle_, FALSE); });
+}
 
 std::string TControl::Text() const {
   int length = ::GetWindowTextLengthA(handle_);

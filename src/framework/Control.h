@@ -47,6 +47,11 @@ class TControl {
   void Attach(HWND handle);
 
  private:
+  // A control that hides or disables itself while it holds the keyboard focus hands it on to
+  // the next tab stop of its window, as in a dialog; otherwise the keyboard would reach nothing.
+  template <typename Change>
+  void PassFocusOnAround(Change change);
+
   std::string name_;
   HWND handle_ = nullptr;
 };

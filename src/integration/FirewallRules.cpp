@@ -38,15 +38,15 @@ ComPtr<INetFwRules> OpenRuleCollection(ComPtr<INetFwPolicy2>& policy) {
 
 // Creates one allow rule for any protocol and adds it. The property results are ignored: a rule
 // the service refuses is simply not there. Returns whether Add succeeded.
-bool AddAllowRule(INetFwRules& rules, const std::wstring& name, const std::wstring& application,
+bool AddAllowRule(INetFwRules& rules, const WideText& name, const WideText& application,
                   NET_FW_RULE_DIRECTION direction) {
   ComPtr<INetFwRule> rule;
   if (FAILED(::CoCreateInstance(kNetFwRule, nullptr, CLSCTX_INPROC_SERVER, kINetFwRule,
                                 reinterpret_cast<void**>(rule.GetAddressOf())))) {
     return false;
   }
-  Bstr ruleName(::SysAllocString(name.c_str()));
-  Bstr applicationName(::SysAllocString(application.c_str()));
+  Bstr ruleName(::SysAllocString(name.data()));
+  Bstr applicationName(::SysAllocString(application.data()));
   rule->put_Name(ruleName.get());
   rule->put_ApplicationName(applicationName.get());
   rule->put_Protocol(kAnyProtocol);
@@ -57,12 +57,15 @@ bool AddAllowRule(INetFwRules& rules, const std::wstring& name, const std::wstri
 }
 
 // The setup's own path as Windows holds it, so that no character is lost to the code page.
-std::wstring OwnExecutablePath() {
-  std::vector<wchar_t> buffer(MAX_PATH);
+WideText OwnExecutablePath() {
+  WideText buffer(MAX_PATH);
   for (;;) {
     DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::wstring();
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    if (length == 0) return WideText(1, L'\0');
+    if (length < buffer.size()) {
+      buffer.resize(static_cast<size_t>(length) + 1);
+      return buffer;
+    }
     buffer.resize(buffer.size() * 2);
   }
 }
@@ -72,7 +75,7 @@ std::wstring OwnExecutablePath() {
 void AddOwnFirewallRule() {
   try {
     if (OwnRuleAdded) return;
-    const std::wstring path = OwnExecutablePath();
+    const WideText path = OwnExecutablePath();
     ComPtr<INetFwPolicy2> policy;
     ComPtr<INetFwRules> rules = OpenRuleCollection(policy);
     if (!rules) return;  // no firewall service, or no rights: the install goes on
@@ -86,7 +89,7 @@ void AddOwnFirewallRule() {
 
 void AddProgramFirewallRules() {
   try {
-    const std::wstring program = Utf16FromAnsi(InstallDir + product::kExecutableName);
+    const WideText program = Utf16FromAnsi(InstallDir + product::kExecutableName);
     ComPtr<INetFwPolicy2> policy;
     ComPtr<INetFwRules> rules = OpenRuleCollection(policy);
     if (!rules) return;  // no firewall service, or no rights: the install goes on

@@ -16,6 +16,12 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
+// The shell-link object and its interfaces, named here so that nothing depends on an SDK's
+// uuid library.
+constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 constexpr char kProgramsFolder[] = "\\Programs";
 constexpr char kProgramShortcut[] = "\\Corvanta.lnk";
 constexpr char kHelpShortcut[] = "\\Help.lnk";
@@ -35,7 +41,7 @@ bool CommonFolder(int csidl, std::string& path) {
 void CreateShellLink(const std::string& file, const std::string& target,
                      const std::string& workingFolder, const char* description) {
   ComPtr<IShellLinkA> link;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  if (FAILED(::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, kIShellLinkA,
                                 reinterpret_cast<void**>(link.GetAddressOf())))) {
     return;
   }
@@ -43,8 +49,10 @@ void CreateShellLink(const std::string& file, const std::string& target,
   link->SetWorkingDirectory(workingFolder.c_str());
   link->SetDescription(description);
   ComPtr<IPersistFile> persist;
-  if (FAILED(link.As(&persist))) return;
-  persist->Save(Utf16FromAnsi(file).c_str(), TRUE);
+  if (FAILED(link->QueryInterface(kIPersistFile, reinterpret_cast<void**>(persist.GetAddressOf())))) {
+    return;
+  }
+  persist->Save(Utf16FromAnsi(file).data(), TRUE);
 }
 
 HANDLE CreateForWriting(const std::string& path) {
