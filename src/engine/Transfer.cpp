@@ -71,8 +71,14 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
   InternetHandle request(api.OpenUrlA(session.Handle(), url.c_str(), nullptr, 0, kOpenUrlFlags, 0));
   if (!request) {
     outcome.error = ::GetLastError();
+    // Windows refuses a redirect from https to http itself; it is the same fault as one that
+    // was followed.
+    if (outcome.error == ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) outcome.faultText = InsecureRedirectText();
     return outcome;
   }
+  // Not every WinINet passes the session's receive time-out on to a request opened by its URL
+  // (Wine waits for ever on a server that stalls); the request gets the same time-out itself.
+  SetDwordOption(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMilliseconds);
 
   // Checked in this order; the first that fails names the fault.
   std::optional<std::string> finalUrl = FinalUrl(request.get());
