@@ -1,0 +1,41 @@
+"""Running programs under Wine in the test prefix."""
+
+import os
+import subprocess
+
+DEFAULT_OVERRIDES = "mscoree,mshtml="
+
+
+def environment(extra_overrides=None, **variables):
+    """The environment for a Wine program: quiet, without the Mono and Gecko installers, plus
+    any DLL overrides a test asks for (for example "wininet,comctl32=n,b")."""
+    env = dict(os.environ)
+    env.setdefault("WINEDEBUG", "-all")
+    overrides = env.get("WINEDLLOVERRIDES") or DEFAULT_OVERRIDES
+    if extra_overrides:
+        overrides = f"{overrides};{extra_overrides}"
+    env["WINEDLLOVERRIDES"] = overrides
+    env.update(variables)
+    return env
+
+
+def start(args, env=None, cwd=None, **popen_options):
+    """Starts a Windows program; its Unix process lives exactly as long as the Windows one."""
+    return subprocess.Popen(["wine", *[str(arg) for arg in args]], env=env or environment(),
+                            cwd=cwd, **popen_options)
+
+
+def run(args, timeout=120, env=None, check=True):
+    completed = subprocess.run(["wine", *[str(arg) for arg in args]], env=env or environment(),
+                               capture_output=True, text=True, errors="replace", timeout=timeout)
+    if check and completed.returncode != 0:
+        raise RuntimeError(f"wine {' '.join(map(str, args))} failed ({completed.returncode}): "
+                           f"{completed.stdout}{completed.stderr}")
+    return completed
+
+
+def stop_server():
+    """Ends every Wine process of the prefix, and the Wine server with them."""
+    env = environment()
+    subprocess.run(["wineserver", "-k"], env=env, capture_output=True)
+    subprocess.run(["wineserver", "-w"], env=env, capture_output=True)
