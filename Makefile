@@ -52,5 +52,9 @@ sign: build-win32
 demo: build
 	@scripts/demo.sh
 
+# Refreshes the pictures of the README: the demo's walk under Xvfb, whatever DISPLAY says.
+screenshots: build
+	@env -u DISPLAY scripts/demo.sh docs/screenshots
+
 clean:
 	rm -rf build

@@ -6,6 +6,8 @@
 # Nothing outside the namespaces changes, and everything started here ends with it.
 # The command sees CORVANTA_TEST_CERTS: ca.pem, server.pem and server.key for the download host,
 # and other-ca.pem, other-server.pem, other-server.key from an authority nobody trusts.
+# With CORVANTA_SANDBOX_DISPLAY=keep and a local DISPLAY, the command uses that display instead
+# of Xvfb (the demo on the user's screen).
 set -euo pipefail
 
 if [ "${CORVANTA_IN_SANDBOX:-}" != 1 ]; then
@@ -19,10 +21,27 @@ host=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["download
 
 ip link set lo up
 mount --make-rprivate /
+keep_display=
+if [ "${CORVANTA_SANDBOX_DISPLAY:-}" = keep ] && [[ "${DISPLAY:-}" == :* ]]; then
+  keep_display=1
+  # The display's socket and the user's X authority must survive the private /tmp below.
+  mkdir -p /run/corvanta-sandbox
+  mount -t tmpfs tmpfs /run/corvanta-sandbox
+  mkdir /run/corvanta-sandbox/x11
+  mount --bind /tmp/.X11-unix /run/corvanta-sandbox/x11
+  if [ -f "${XAUTHORITY:-$HOME/.Xauthority}" ]; then
+    cp "${XAUTHORITY:-$HOME/.Xauthority}" /run/corvanta-sandbox/xauthority
+    export XAUTHORITY=/run/corvanta-sandbox/xauthority
+  fi
+fi
 # A /tmp of its own: Wine's server socket and the display's lock and socket live there.
 mount -t tmpfs tmpfs /tmp
 work=/tmp/sandbox
 mkdir -p "$work"
+if [ -n "$keep_display" ]; then
+  mkdir /tmp/.X11-unix
+  mount --bind /run/corvanta-sandbox/x11 /tmp/.X11-unix
+fi
 export CORVANTA_TEST_CERTS="$work/certs"
 "$here/make-certs.sh" "$CORVANTA_TEST_CERTS" "$host" >/dev/null
 
@@ -33,17 +52,20 @@ mount --bind "$work/ca-certificates.crt" /etc/ssl/certs/ca-certificates.crt
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-export DISPLAY=":$(cat "$work/display")"
+xvfb=
+if [ -z "$keep_display" ]; then
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(cat "$work/display")"
+fi
 
 status=0
 "$@" || status=$?
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
-kill "$xvfb" 2>/dev/null || true
+[ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 exit $status

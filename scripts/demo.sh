@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# make demo: the setup installs the demo product from our download server on a private
+# loopback network. On the user's display when DISPLAY names a local one; otherwise under Xvfb,
+# walking the pages by itself and saving a picture of each under build/demo (or under the
+# folder given as the first argument).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+export CORVANTA_SOURCE_DIR=$root
+export CORVANTA_WIN32_BUILD_DIR=$root/build/win32
+export WINEPREFIX=$root/build/demo-prefix
+pictures=${1:-$root/build/demo}
+payload=$root/build/demo-payload
+
+tests/wine/make-prefix.sh "$WINEPREFIX" >/dev/null
+scripts/make-demo-payload.sh "$payload" >/dev/null
+
+case "${DISPLAY:-}" in
+  :*)
+    # A local display: the sandbox keeps it instead of starting Xvfb.
+    CORVANTA_SANDBOX_DISPLAY=keep tests/e2e/sandbox.sh python3 scripts/demo_walk.py --interactive "$payload"
+    ;;
+  *)
+    if [ -n "${DISPLAY:-}" ]; then
+      echo "DISPLAY=$DISPLAY is a network display, which the demo's private network cannot reach;" \
+           "walking the pages under Xvfb instead." >&2
+    fi
+    tests/e2e/sandbox.sh python3 scripts/demo_walk.py --pictures "$pictures" "$payload"
+    ;;
+esac
