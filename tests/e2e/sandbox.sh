@@ -51,7 +51,9 @@ cat /etc/ssl/certs/ca-certificates.crt "$CORVANTA_TEST_CERTS/ca.pem" > "$work/ca
 mount --bind "$work/ca-certificates.crt" /etc/ssl/certs/ca-certificates.crt
 
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Without Mono and Gecko installers, and without Wine's menu builder, which would copy every
+# shortcut a test makes into the real home folder's application menus.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 xvfb=
 if [ -z "$keep_display" ]; then
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &

@@ -2,7 +2,7 @@
 # Creates the Wine prefix that the tests share, or reuses one made by the same Wine.
 set -euo pipefail
 prefix=$1
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 stamp="$prefix/.corvanta-prefix"
 # Bump the recipe when this script changes what a prefix holds, so old prefixes are remade.
 version="$(wine --version) recipe 3"

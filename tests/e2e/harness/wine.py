@@ -3,7 +3,8 @@
 import os
 import subprocess
 
-DEFAULT_OVERRIDES = "mscoree,mshtml="
+# No Mono or Gecko installers, and no menu builder copying shortcuts into the real home folder.
+DEFAULT_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 
 
 def environment(extra_overrides=None, **variables):
