@@ -26,6 +26,10 @@ std::string ErrorCodeText(uint32_t code) {
   return "Error code " + std::to_string(code) + "." + kLineBreak;
 }
 
+std::string ReasonOrCode(const std::string& systemText, uint32_t code) {
+  return systemText.empty() ? ErrorCodeText(code) : systemText;
+}
+
 std::string HttpStatusText(uint32_t status, const std::string& statusText) {
   std::string text = "The server returned HTTP status " + std::to_string(status);
   if (!statusText.empty()) text += " (" + statusText + ")";

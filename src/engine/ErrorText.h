@@ -21,6 +21,8 @@ std::string DownloadFilesFromHeadline(const std::string& domain);
 
 // Stands in for the system's text when the system has none for the code.
 std::string ErrorCodeText(uint32_t code);
+// The system's text, or ErrorCodeText where it is empty: no message ever comes without a reason.
+std::string ReasonOrCode(const std::string& systemText, uint32_t code);
 
 // Stand in for the system's text where a transfer failed without a failed call.
 std::string HttpStatusText(uint32_t status, const std::string& statusText);

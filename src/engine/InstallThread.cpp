@@ -22,7 +22,27 @@ std::string BaseUrl() {
 }
 
 std::string TransferErrorText(const TransferOutcome& outcome) {
-  return outcome.faultText.empty() ? InternetErrorText(outcome.error) : outcome.faultText;
+  if (!outcome.faultText.empty()) return outcome.faultText;
+  return ReasonOrCode(InternetErrorText(outcome.error), outcome.error);
+}
+
+// Writes all of data. Windows takes it in one call; a file system that runs out of room may take
+// part of it and still report success, and only the call for the rest then fails and says why.
+bool WriteAll(HANDLE file, const char* data, DWORD size, DWORD& error) {
+  DWORD written = 0;
+  for (;;) {
+    DWORD count = 0;
+    if (!::WriteFile(file, data + written, size - written, &count, nullptr)) {
+      error = ::GetLastError();
+      return false;
+    }
+    written += count;
+    if (written >= size) return true;
+    if (count == 0) {
+      error = ERROR_DISK_FULL;  // a write that succeeds yet takes nothing found no room
+      return false;
+    }
+  }
 }
 
 // Creates the folders of localName under installDir one level at a time, each named with its
@@ -62,8 +82,9 @@ void InstallThread::Execute() {
 void InstallThread::Install() {
   TransferBuffer buffer;
   if (!session_.Open(product::kSetupName)) {
+    const DWORD error = session_.OpenError();
     std::string text = ComposeErrorText(std::string(), error_text::kCreateConnection,
-                                        InternetErrorText(session_.OpenError()));
+                                        ReasonOrCode(InternetErrorText(error), error));
     Ask(text, MB_OK | MB_ICONWARNING, IDOK);
     aborted_ = true;
   } else {
@@ -140,14 +161,10 @@ void InstallThread::WriteFileData(const TransferBuffer& buffer, const ManifestEn
     if (!file) {
       error = ::GetLastError();
     } else {
-      DWORD size = static_cast<DWORD>(buffer.Received());
-      DWORD count = 0;
-      if (::WriteFile(file.get(), buffer.Data(), size, &count, nullptr) && count == size) {
+      if (WriteAll(file.get(), buffer.Data(), static_cast<DWORD>(buffer.Received()), error)) {
         ::FlushFileBuffers(file.get());
         ::SetEndOfFile(file.get());
         written = true;
-      } else {
-        error = ::GetLastError();
       }
       file.reset();
     }
@@ -156,7 +173,8 @@ void InstallThread::WriteFileData(const TransferBuffer& buffer, const ManifestEn
     WaitWhilePaused();
     if (written || Terminated()) break;
     // A retry writes the same data again, without downloading it again.
-    AskRetryOrAbort(ComposeErrorText(path, error_text::kWriteFile, PlainSystemErrorText(error)));
+    AskRetryOrAbort(
+        ComposeErrorText(path, error_text::kWriteFile, ReasonOrCode(PlainSystemErrorText(error), error)));
   }
 }
 

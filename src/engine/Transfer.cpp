@@ -11,13 +11,38 @@ namespace {
 
 // INTERNET_FLAG_RELOAD | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_CACHE_WRITE |
 // INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE
-constexpr DWORD kOpenUrlFlags = 0xA4400100;
+constexpr DWORD kRequestFlags = 0xA4400100;
+constexpr char kGet[] = "GET";
 constexpr DWORD kConnectRetries = 3;
 constexpr DWORD kTimeoutMilliseconds = 30000;
 
 void SetDwordOption(HINTERNET handle, DWORD option, DWORD value) {
   // Results are ignored: the defaults are only less patient.
   WinInet().SetOptionA(handle, option, &value, sizeof(value));
+}
+
+// The parts of an https URL that a request is made of.
+struct UrlParts {
+  std::string host;
+  INTERNET_PORT port = INTERNET_DEFAULT_HTTPS_PORT;
+  std::string object;  // path and query
+};
+
+bool CrackUrl(const std::string& url, UrlParts& parts) {
+  URL_COMPONENTSA components = {};
+  components.dwStructSize = sizeof(components);
+  // Non-zero lengths with null pointers ask for pointers into url itself.
+  components.dwHostNameLength = 1;
+  components.dwUrlPathLength = 1;
+  components.dwExtraInfoLength = 1;
+  if (!WinInet().CrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &components)) {
+    return false;
+  }
+  parts.host.assign(components.lpszHostName, components.dwHostNameLength);
+  if (components.nPort != 0) parts.port = components.nPort;
+  parts.object.assign(components.lpszUrlPath, components.dwUrlPathLength);
+  parts.object.append(components.lpszExtraInfo, components.dwExtraInfoLength);
+  return true;
 }
 
 std::optional<std::string> QueryText(HINTERNET request, DWORD query) {
@@ -68,17 +93,36 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
                          TransferBuffer& buffer, const TThread& worker) {
   const WinInetApi& api = WinInet();
   TransferOutcome outcome;
-  InternetHandle request(api.OpenUrlA(session.Handle(), url.c_str(), nullptr, 0, kOpenUrlFlags, 0));
+  // The request is opened in three steps rather than by its URL alone: only a request whose
+  // time-outs are set before it is sent is sure to honour them (Wine otherwise waits for ever
+  // on a server that stalls), and the session's time-outs are given to it here.
+  UrlParts parts;
+  if (!CrackUrl(url, parts)) {
+    outcome.error = ::GetLastError();
+    return outcome;
+  }
+  InternetHandle connection(api.ConnectA(session.Handle(), parts.host.c_str(), parts.port, nullptr,
+                                         nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection) {
+    outcome.error = ::GetLastError();
+    return outcome;
+  }
+  InternetHandle request(api.OpenRequestA(connection.get(), kGet, parts.object.c_str(), nullptr,
+                                          nullptr, nullptr, kRequestFlags | INTERNET_FLAG_SECURE, 0));
   if (!request) {
+    outcome.error = ::GetLastError();
+    return outcome;
+  }
+  SetDwordOption(request.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kTimeoutMilliseconds);
+  SetDwordOption(request.get(), INTERNET_OPTION_SEND_TIMEOUT, kTimeoutMilliseconds);
+  SetDwordOption(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMilliseconds);
+  if (!api.SendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
     outcome.error = ::GetLastError();
     // Windows refuses a redirect from https to http itself; it is the same fault as one that
     // was followed.
     if (outcome.error == ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) outcome.faultText = InsecureRedirectText();
     return outcome;
   }
-  // Not every WinINet passes the session's receive time-out on to a request opened by its URL
-  // (Wine waits for ever on a server that stalls); the request gets the same time-out itself.
-  SetDwordOption(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMilliseconds);
 
   // Checked in this order; the first that fails names the fault.
   std::optional<std::string> finalUrl = FinalUrl(request.get());

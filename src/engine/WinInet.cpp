@@ -14,7 +14,10 @@ constexpr DWORD kResponseBufferSize = 65535;
 WinInetApi::WinInetApi() : module_(LoadSystemLibrary("wininet.dll")) {
   OpenA = GetSystemProc<decltype(OpenA)>(module_, "InternetOpenA");
   SetOptionA = GetSystemProc<decltype(SetOptionA)>(module_, "InternetSetOptionA");
-  OpenUrlA = GetSystemProc<decltype(OpenUrlA)>(module_, "InternetOpenUrlA");
+  CrackUrlA = GetSystemProc<decltype(CrackUrlA)>(module_, "InternetCrackUrlA");
+  ConnectA = GetSystemProc<decltype(ConnectA)>(module_, "InternetConnectA");
+  OpenRequestA = GetSystemProc<decltype(OpenRequestA)>(module_, "HttpOpenRequestA");
+  SendRequestA = GetSystemProc<decltype(SendRequestA)>(module_, "HttpSendRequestA");
   ReadFile = GetSystemProc<decltype(ReadFile)>(module_, "InternetReadFile");
   CloseHandle = GetSystemProc<decltype(CloseHandle)>(module_, "InternetCloseHandle");
   GetLastResponseInfoA =

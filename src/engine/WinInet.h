@@ -18,7 +18,10 @@ class WinInetApi {
 
   decltype(&::InternetOpenA) OpenA = nullptr;
   decltype(&::InternetSetOptionA) SetOptionA = nullptr;
-  decltype(&::InternetOpenUrlA) OpenUrlA = nullptr;
+  decltype(&::InternetCrackUrlA) CrackUrlA = nullptr;
+  decltype(&::InternetConnectA) ConnectA = nullptr;
+  decltype(&::HttpOpenRequestA) OpenRequestA = nullptr;
+  decltype(&::HttpSendRequestA) SendRequestA = nullptr;
   decltype(&::InternetReadFile) ReadFile = nullptr;
   decltype(&::InternetCloseHandle) CloseHandle = nullptr;
   decltype(&::InternetGetLastResponseInfoA) GetLastResponseInfoA = nullptr;

@@ -122,10 +122,9 @@ bool TFormWebSetup::CreateInstallDir() {
   DWORD error = ::GetLastError();
   if (error == ERROR_ALREADY_EXISTS) return true;
 
-  std::string systemText = PlainSystemErrorText(error);
   // Without a text of the system's the user would see nothing happen at all.
-  if (systemText.empty()) systemText = ErrorCodeText(error);
-  std::string text = ComposeErrorText(InstallDir, error_text::kCreateDirectory, systemText);
+  std::string text = ComposeErrorText(InstallDir, error_text::kCreateDirectory,
+                                      ReasonOrCode(PlainSystemErrorText(error), error));
   ::MessageBoxA(Handle(), text.c_str(), kErrorCaption, MB_ICONWARNING);
   return false;
 }
