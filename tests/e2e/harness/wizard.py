@@ -144,10 +144,15 @@ class Wizard:
     # Waiting
 
     def wait_for(self, condition, what, timeout=STATE_TIMEOUT):
-        """Waits until condition(snapshot) holds; returns that snapshot."""
+        """Waits until condition(snapshot) holds on two snapshots in a row that agree; returns
+        the second. A snapshot reads one window at a time, and a report of the install worker
+        may run between two reads, so a single one can show a change half made."""
         def check():
             window = self.snapshot()
-            return window if condition(window) else None
+            if not condition(window):
+                return None
+            again = self.snapshot()
+            return again if condition(again) and _state(again) == _state(window) else None
         return wait_until(check, timeout, what, self.describe)
 
     def wait_page(self, name, timeout=STATE_TIMEOUT):
@@ -208,3 +213,9 @@ class Wizard:
             self.process.wait()
         wait_until(lambda: self.pid not in setup_processes(self.driver, self.exe.name), timeout,
                    f"process {self.pid} to end")
+
+
+def _state(window):
+    """What a user could see change in a window tree."""
+    return [(node.hwnd, node.text, node.visible, node.enabled, node.check, node.progress)
+            for node in window.walk()]

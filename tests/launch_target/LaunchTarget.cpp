@@ -1,0 +1,145 @@
+// The installed program of the launch scenarios, served as Corvanta.exe (and planted where an
+// unquoted command line would lead). Started without arguments it shows its window without
+// activating it, so that only the one who started it can bring it to the front, and appends one
+// JSON line to C:\corvanta-tests\launches.txt:
+//   {"pid": N, "exe": "...", "command_line": "...", "folder": "...", "mark": "...",
+//    "setup_window_visible": BOOL, "window": HWND, "foreground_at_show": HWND}
+// "mark" is the variable CORVANTA_LAUNCH_MARK of its environment (empty without one), and
+// "setup_window_visible" whether the setup's window was on screen when it started (null when
+// there was no setup window). With CORVANTA_LAUNCH_BUSY=1 in its environment it never reads its
+// messages, so it never becomes idle for input.
+// Started as `LaunchTarget hold-foreground` it is the window that holds the foreground meanwhile:
+// it takes the foreground back from any other window (clicking the setup's Finish button makes the
+// setup the foreground window, and hiding it leaves none) until a launch target's window has it.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr char kRecordFolder[] = "C:\\corvanta-tests";
+constexpr char kRecordFile[] = "C:\\corvanta-tests\\launches.txt";
+constexpr char kTargetCaption[] = "Corvanta launch target";
+constexpr char kHolderCaption[] = "Foreground holder";
+constexpr char kWindowClass[] = "CorvantaLaunchTarget";
+constexpr char kSetupWindowClass[] = "TFormWebSetup";
+constexpr char kMarkVariable[] = "CORVANTA_LAUNCH_MARK";
+constexpr char kBusyVariable[] = "CORVANTA_LAUNCH_BUSY";
+constexpr UINT_PTR kHoldTimer = 1;
+constexpr UINT kHoldIntervalMs = 20;
+
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += static_cast<char>(c);
+    } else if (c < 0x20 || c > 0x7E) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+      quoted += escape;
+    } else {
+      quoted += static_cast<char>(c);
+    }
+  }
+  return quoted + "\"";
+}
+
+std::string Number(HWND window) {
+  return std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
+}
+
+void AppendRecord(const std::string& line) {
+  ::CreateDirectoryA(kRecordFolder, nullptr);  // it may exist already
+  HANDLE file = ::CreateFileA(kRecordFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  ::CloseHandle(file);
+}
+
+bool IsLaunchTargetWindow(HWND window) {
+  char className[64] = {};
+  ::GetClassNameA(window, className, sizeof className);
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(window, &processId);
+  return processId != ::GetCurrentProcessId() && std::string(className) == kWindowClass;
+}
+
+void HoldForeground(HWND window) {
+  HWND foreground = ::GetForegroundWindow();
+  if (foreground == window) return;
+  if (foreground && IsLaunchTargetWindow(foreground)) {
+    ::KillTimer(window, kHoldTimer);  // someone brought the launched program to the front
+    return;
+  }
+  ::SetForegroundWindow(window);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER && wParam == kHoldTimer) {
+    HoldForeground(window);
+    return 0;
+  }
+  if (message == WM_DESTROY) {
+    ::PostQuitMessage(0);
+    return 0;
+  }
+  return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateMainWindow(HINSTANCE instance, const char* caption) {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = &WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = kWindowClass;
+  ::RegisterClassA(&windowClass);
+  return ::CreateWindowExA(0, kWindowClass, caption, WS_OVERLAPPEDWINDOW, 100, 100, 320, 200,
+                           nullptr, nullptr, instance, nullptr);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+  bool holder = std::string(arguments) == "hold-foreground";
+  HWND setupWindow = ::FindWindowA(kSetupWindowClass, nullptr);
+  const char* setupWindowVisible =
+      !setupWindow ? "null" : ::IsWindowVisible(setupWindow) ? "true" : "false";
+  HWND window = CreateMainWindow(instance, holder ? kHolderCaption : kTargetCaption);
+  if (!window) return 1;
+  if (holder) {
+    ::ShowWindow(window, SW_SHOW);
+    ::SetForegroundWindow(window);
+    ::SetTimer(window, kHoldTimer, kHoldIntervalMs, nullptr);
+  } else {
+    ::ShowWindow(window, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(window);
+    HWND foreground = ::GetForegroundWindow();
+    char exe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    char folder[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, folder);
+    char mark[MAX_PATH] = {};
+    ::GetEnvironmentVariableA(kMarkVariable, mark, MAX_PATH);
+    AppendRecord("{\"pid\": " + std::to_string(::GetCurrentProcessId()) +
+                 ", \"exe\": " + Quote(exe) + ", \"command_line\": " + Quote(::GetCommandLineA()) +
+                 ", \"folder\": " + Quote(folder) + ", \"mark\": " + Quote(mark) +
+                 ", \"setup_window_visible\": " + setupWindowVisible +
+                 ", \"window\": " + Number(window) +
+                 ", \"foreground_at_show\": " + Number(foreground) + "}\n");
+    char busy[8] = {};
+    ::GetEnvironmentVariableA(kBusyVariable, busy, sizeof busy);
+    if (std::string(busy) == "1") ::Sleep(INFINITE);
+  }
+  MSG message;
+  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+  return 0;
+}
