@@ -14,7 +14,6 @@ namespace {
 
 constexpr DWORD kPollMilliseconds = 100;
 constexpr DWORD kClosingPauseMilliseconds = 1000;
-constexpr size_t kShortestUsefulManifest = 8;
 constexpr char kManifestName[] = "map.txt";
 
 std::string BaseUrl() {
@@ -94,9 +93,7 @@ void InstallThread::Install() {
     if (count > 0 && !aborted_ && !Terminated()) InstallFiles(buffer, *table, count);
     session_.Close();
   }
-  if (!Terminated()) {
-    RunReport(aborted_ ? &InstallThread::ReturnToReady : &InstallThread::CompleteInstall);
-  }
+  RunReport(aborted_ ? &InstallThread::ReturnToReady : &InstallThread::CompleteInstall);
 }
 
 bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& table, size_t& count) {
@@ -110,8 +107,7 @@ bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& tabl
     AskRetryOrAbort(ComposeErrorText(std::string(), headline, TransferErrorText(outcome)));
   }
   count = 0;
-  if (outcome.complete && !aborted_ && !Terminated() &&
-      buffer.Received() > kShortestUsefulManifest) {
+  if (outcome.complete && !aborted_ && !Terminated()) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.Data());
     if (ValidateManifest(bytes, buffer.Received())) {
       count = ParseManifest(bytes, buffer.Received(), table);
@@ -186,7 +182,7 @@ int32_t InstallThread::Ask(const std::string& text, int32_t style, int32_t prese
   MessageText = text;
   MessageStyle = style;
   MessageResult = preset;
-  if (!Terminated()) RunReport(&InstallThread::AskUser);
+  RunReport(&InstallThread::AskUser);
   return MessageResult;
 }
 
@@ -194,7 +190,10 @@ void InstallThread::AskRetryOrAbort(const std::string& text) {
   if (Ask(text, MB_RETRYCANCEL | MB_ICONWARNING, IDABORT) != IDRETRY) aborted_ = true;
 }
 
+// No report runs once the worker has been asked to terminate: the window it would change may
+// be gone, and the main thread may no longer be there to run it.
 void InstallThread::RunReport(void (InstallThread::*report)()) {
+  if (Terminated()) return;
   Synchronize([this, report] { (this->*report)(); });
 }
 
