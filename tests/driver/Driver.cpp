@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "Json.h"
 #include "Keys.h"
 #include "OwnedHandle.h"
 #include "RemoteFont.h"
 #include "WindowFacts.h"
+#include "common/Json.h"
 
 namespace {
 
@@ -68,7 +68,10 @@ std::string Ok(const char* key, const std::string& valueJson) {
   return json::Object().Add("ok", "true").Add(key, valueJson).Str();
 }
 std::string Failure(const std::string& why) {
-  return json::Object().Add("ok", "false").Add("error", json::Quote(why)).Str();
+  return json::Object()
+      .Add("ok", "false")
+      .Add("error", json::Quote(why, json::kShortEscapes))
+      .Str();
 }
 
 std::wstring DriverFolder() {
@@ -186,13 +189,14 @@ std::string FontCommand(Arguments& args, RemoteFontReader& fonts) {
   const TEXTMETRICW& realized = report.realized;
   std::string font = json::Object()
       .Add("handle", json::Number(report.font))
-      .Add("face", json::Quote(std::wstring(logical.lfFaceName)))
+      .Add("face", json::Quote(std::wstring(logical.lfFaceName), json::kShortEscapes))
       .Add("height", json::Number(logical.lfHeight))
       .Add("weight", json::Number(logical.lfWeight))
       .Add("italic", json::Bool(logical.lfItalic != 0))
       .Add("charset", json::Number(logical.lfCharSet))
       .Add("realized", json::Object()
-                           .Add("face", json::Quote(std::wstring(report.realizedFace)))
+                           .Add("face",
+                                json::Quote(std::wstring(report.realizedFace), json::kShortEscapes))
                            .Add("height", json::Number(realized.tmHeight))
                            .Add("internal_leading", json::Number(realized.tmInternalLeading))
                            .Add("character_height", json::Number(realized.tmHeight - realized.tmInternalLeading))
@@ -212,7 +216,8 @@ std::string ProcessesCommand() {
     processes.Add(json::Object()
                       .Add("pid", json::Number(entry.th32ProcessID))
                       .Add("parent", json::Number(entry.th32ParentProcessID))
-                      .Add("exe", json::Quote(std::wstring(entry.szExeFile)))
+                      .Add("exe",
+                           json::Quote(std::wstring(entry.szExeFile), json::kShortEscapes))
                       .Str());
   }
   return Ok("processes", processes.Str());
@@ -227,8 +232,8 @@ std::string ModulesCommand(Arguments& args) {
   for (BOOL more = ::Module32FirstW(snapshot.Get(), &entry); more;
        more = ::Module32NextW(snapshot.Get(), &entry)) {
     modules.Add(json::Object()
-                    .Add("name", json::Quote(std::wstring(entry.szModule)))
-                    .Add("path", json::Quote(std::wstring(entry.szExePath)))
+                    .Add("name", json::Quote(std::wstring(entry.szModule), json::kShortEscapes))
+                    .Add("path", json::Quote(std::wstring(entry.szExePath), json::kShortEscapes))
                     .Str());
   }
   return Ok("modules", modules.Str());

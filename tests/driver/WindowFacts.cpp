@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "Json.h"
+#include "common/Json.h"
 
 namespace facts {
 
@@ -90,8 +90,8 @@ std::string Describe(HWND window, bool withChildren) {
 
   json::Object node;
   node.Add("hwnd", json::Handle(window))
-      .Add("class", json::Quote(ClassName(window)))
-      .Add("text", json::Quote(Text(window)))
+      .Add("class", json::Quote(ClassName(window), json::kShortEscapes))
+      .Add("text", json::Quote(Text(window), json::kShortEscapes))
       .Add("id", json::Number((style & WS_CHILD) ? ::GetDlgCtrlID(window) : 0))
       .Add("rect", PlacementOf(window))
       .Add("client", json::Array().Add(json::Number(client.right)).Add(json::Number(client.bottom)).Str())
@@ -141,7 +141,7 @@ std::string MessageBoxes(DWORD processId) {
       if (IsClass(child, L"Button")) {
         buttons.Add(json::Object()
                         .Add("id", json::Number(::GetDlgCtrlID(child)))
-                        .Add("text", json::Quote(Text(child)))
+                        .Add("text", json::Quote(Text(child), json::kShortEscapes))
                         .Add("hwnd", json::Handle(child))
                         .Add("visible", json::Bool(::IsWindowVisible(child) != FALSE))
                         .Add("enabled", json::Bool(::IsWindowEnabled(child) != FALSE))
@@ -153,8 +153,8 @@ std::string MessageBoxes(DWORD processId) {
     }
     boxes.Add(json::Object()
                   .Add("hwnd", json::Handle(box))
-                  .Add("caption", json::Quote(Text(box)))
-                  .Add("text", json::Quote(text))
+                  .Add("caption", json::Quote(Text(box), json::kShortEscapes))
+                  .Add("text", json::Quote(text, json::kShortEscapes))
                   .Add("owner", json::Handle(::GetWindow(box, GW_OWNER)))
                   .Add("style", json::Number(static_cast<unsigned long>(::GetWindowLongW(box, GWL_STYLE))))
                   .Add("buttons", buttons.Str())

@@ -1,6 +1,7 @@
 """What the install scenarios share: a product served by the download server with a manifest of
-the test's own making, the questions the setup should ask in the words it should use, the
-system's own texts for error codes, and a look at the installing page and the installed files.
+the test's own making, the walk through the wizard to Install and to the finish page, the
+questions the setup should ask in the words it should use, the system's own texts for error
+codes, and a look at the installing page and the installed files.
 
 The questions are built here from their parts, so that a scenario states which subject, which
 headline and which reason it expects, and the comparison with the box is exact."""
@@ -13,13 +14,20 @@ import subprocess
 import tempfile
 from pathlib import Path, PureWindowsPath
 
-from harness import FINISHED, INSTALLING, NEXT, READY, paths, wine
+from harness import DESTINATION, FINISHED, INSTALLING, NEXT, READY, paths, wine
 from harness.server import download_host, download_server_module, test_certificates
 
 INSTALL_DIR = PureWindowsPath(r"C:\Program Files (x86)\Corvanta")
 BASE_PATH = "/installs/cvn/"
 # The largest file the setup's transfer buffer holds; one byte more does not fit.
 LARGEST_FILE = 15_999_999
+# The files of product_files().
+PROGRAM = "Corvanta.exe"
+HELP_FILE = "Help/Corvanta.chm"
+# Where the layout puts the destination page's shortcut boxes and the installing page's status
+# and progress bar.
+START_MENU_AT = (40, 150)
+DESKTOP_AT = (40, 180)
 STATUS_AT = (40, 80)
 PROGRESS_AT = (40, 110)
 
@@ -114,6 +122,15 @@ class Product:
         self.stop()
 
 
+def product_files(help_file=True):
+    """A small product, for scenarios about what an install leaves besides the files: the
+    program and, unless told otherwise, its help file."""
+    files = {PROGRAM: b"MZ" + b"\0" * 62 + b"a stand-in for the program"}
+    if help_file:
+        files[HELP_FILE] = b"ITSF a stand-in for the help"
+    return files
+
+
 # The installation folder.
 
 def install_folder():
@@ -203,10 +220,39 @@ TOO_LARGE_REASON = "The file is larger than 15,999,999 bytes.\r\n"
 
 # The wizard during an install.
 
-def click_install(wizard):
-    """From a fresh start: accepts the licence, keeps the proposed folder and clicks Install."""
-    wizard.go_to_ready()
+def setup_environment():
+    """The setup's environment, without Wine's menu builder: it would copy every shortcut the
+    setup makes into the desktop menus of this machine's user, outside the prefix."""
+    return wine.environment("winemenubuilder.exe=d")
+
+
+def choose_shortcuts(wizard, start_menu, desktop):
+    """On the destination page, sets the two shortcut check boxes as a user clicks them."""
+    for place, wanted in ((START_MENU_AT, start_menu), (DESKTOP_AT, desktop)):
+        def checked(window=None, place=place):
+            return wizard.control(DESTINATION, "checkbox", *place, window).checked
+
+        if checked() != wanted:
+            wizard.click(wizard.control(DESTINATION, "checkbox", *place))
+            wizard.wait_for(lambda window: checked(window) == wanted,
+                            f"the check box at {place} to be {'checked' if wanted else 'cleared'}")
+
+
+def click_install(wizard, shortcuts=None):
+    """From a fresh start: accepts the licence, keeps the proposed folder, makes the shortcut
+    choices (start_menu, desktop) when given, and clicks Install."""
+    wizard.go_to_destination()
+    if shortcuts is not None:
+        choose_shortcuts(wizard, *shortcuts)
     wizard.click_button(NEXT)
+    wizard.wait_page(READY)
+    wizard.click_button(NEXT)
+
+
+def install(wizard, start_menu=True, desktop=True):
+    """From a fresh start to the finish page, with these shortcut choices."""
+    click_install(wizard, (start_menu, desktop))
+    return wait_finished(wizard)
 
 
 def wait_question(wizard, timeout=QUESTION_TIMEOUT):
@@ -256,11 +302,7 @@ class HeldFile:
                 self.state = self.process.stdout.readline().strip()
             except OSError:
                 pass
-            try:
-                self.process.wait(60)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+            wine.wait_or_kill(self.process, 60)
         for stream in (self.process.stdin, self.process.stdout):
             if stream:
                 stream.close()

@@ -74,8 +74,4 @@ class ForegroundHolder:
     def end(self):
         if self.process.poll() is None:
             self.driver.terminate(self.pid)
-            try:
-                self.process.wait(STATE_TIMEOUT)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+            wine.wait_or_kill(self.process, STATE_TIMEOUT)

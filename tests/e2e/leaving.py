@@ -4,9 +4,8 @@ to leave, and a run of the setup whose Wine messages are kept, to see how its pr
 import subprocess
 import time
 
-from harness import CANCEL, IDNO, IDYES, Wizard, paths, wine
-from harness.waiting import STATE_TIMEOUT, wait_until
-from harness.wizard import CAPTION, START_TIMEOUT, setup_processes
+from harness import CANCEL, IDNO, IDYES, Wizard
+from harness.waiting import STATE_TIMEOUT
 
 EXIT_CAPTION = "Exit Setup"
 EXIT_TEXT = "Setup is not complete. Exit Setup?"
@@ -72,20 +71,9 @@ class LoggedWizard(Wizard):
     """A run of the setup whose standard error (where Wine reports faults) goes to a file."""
 
     def __init__(self, driver, log_path, env=None):
-        # The harness's Wizard discards the setup's output; this start keeps standard error.
-        self.driver = driver
-        self.exe = paths.setup_exe()
         self.log_path = log_path
-        before = set(setup_processes(driver, self.exe.name))
         with open(log_path, "wb") as log:
-            self.process = wine.start([self.exe], env=env, stdout=subprocess.DEVNULL, stderr=log)
-        self.pid = wait_until(
-            lambda: next(iter(set(setup_processes(driver, self.exe.name)) - before), None),
-            START_TIMEOUT, f"{self.exe.name} to start")
-        found = driver.find_window(CAPTION, pid=self.pid, timeout=START_TIMEOUT)
-        self.hwnd = found["hwnd"]
-        self.thread_id = found["tid"]
-        wait_until(lambda: driver.info(self.hwnd).visible, START_TIMEOUT, "the wizard to show")
+            super().__init__(driver, env=env, stderr=log)
 
     def wine_messages(self):
         return self.log_path.read_text(errors="replace")

@@ -12,8 +12,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from harness import (BACK, DESTINATION, IDOK, NEXT, READY, SetupTestCase,  # noqa: E402
                      paths, registry, state)
 from folder_dialog import browse_to, edit_path  # noqa: E402
-from install_scenarios import plain_system_text  # noqa: E402
-from installing import DESKTOP_AT, START_MENU_AT, choose_shortcuts  # noqa: E402
+from install_scenarios import (DESKTOP_AT, START_MENU_AT, choose_shortcuts,  # noqa: E402
+                               plain_system_text)
 from leaving import leave  # noqa: E402
 
 DEFAULT_FOLDER = r"C:\Program Files (x86)"

@@ -9,9 +9,9 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from firewall_standin import FirewallStandin  # noqa: E402
-from harness import FINISHED, IDCANCEL, NEXT, READY, SetupTestCase, paths  # noqa: E402
-from installing import (INSTALL_DIR, INSTALL_TIMEOUT, PROGRAM, ServedProduct,  # noqa: E402
-                        product_files, setup_environment)
+from harness import IDCANCEL, NEXT, READY, SetupTestCase, paths  # noqa: E402
+from install_scenarios import (PROGRAM, Product, click_install, product_files,  # noqa: E402
+                               setup_environment, wait_finished, wait_question, windows_path)
 
 ANY_PROTOCOL, INBOUND, OUTBOUND, ALLOW, TRUE = 256, 1, 2, 1, -1
 
@@ -31,24 +31,23 @@ class InstallAddsFirewallRules(SetupTestCase):
 
     def test_the_setups_rule_comes_once_and_the_programs_rules_after_success(self):
         setup = paths.windows_path(paths.setup_exe())
-        program = INSTALL_DIR + r"\Corvanta.exe"
+        program = windows_path(PROGRAM)
         own_rule = allow_rule("Corvanta Web Setup", setup, OUTBOUND)
 
-        with ServedProduct(product_files()) as server:
+        with Product(product_files()) as product:
             # The first attempt fails on the program's file, and the user cancels it.
-            server.answer_status(PROGRAM, 404)
+            product.server.answer_status(PROGRAM, 404)
             wizard = self.start_setup(env=setup_environment())
-            wizard.go_to_ready()
-            wizard.click_button(NEXT)
-            box = wizard.wait_box(INSTALL_TIMEOUT)
+            click_install(wizard)
+            box = wait_question(wizard)
             self.assertIn(f"/{PROGRAM}\r\n", box["text"])
             self.assertEqual([rule.properties for rule in self.firewall.rules()], [own_rule])
             wizard.answer(box, IDCANCEL)
             wizard.wait_page(READY)
 
-            server.clear_fault(PROGRAM)
+            product.server.clear_fault(PROGRAM)
             wizard.click_button(NEXT)
-            wizard.wait_page(FINISHED, INSTALL_TIMEOUT)
+            wait_finished(wizard)
 
         rules = self.firewall.rules()
         self.assertEqual([rule.properties for rule in rules], [

@@ -10,7 +10,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import ordinary_user  # noqa: E402
 from harness import SetupTestCase  # noqa: E402
-from installing import ServedProduct, install, product_files, setup_environment  # noqa: E402
+from install_scenarios import Product, install, product_files, setup_environment  # noqa: E402
 from shortcut_files import WEB_LINK, start_menu_folder, web_link_bytes  # noqa: E402
 
 # Longer than the new link, so that a link written over it without truncation would show.
@@ -22,9 +22,8 @@ class InstallOverAReadOnlyWebLink(SetupTestCase):
     @classmethod
     def setUpClass(cls):
         # The server listens on port 443 before the test gives up root.
-        served = ServedProduct(product_files())
-        served.__enter__()
-        cls.addClassCleanup(served.__exit__, None, None, None)
+        product = Product(product_files()).start()
+        cls.addClassCleanup(product.stop)
         ordinary_user.become_ordinary_user()
         super().setUpClass()
 

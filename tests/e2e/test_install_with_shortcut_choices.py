@@ -8,19 +8,19 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from harness import SetupTestCase, paths, state  # noqa: E402
-from installing import (INSTALL_DIR, ServedProduct, install, product_files,  # noqa: E402
-                        setup_environment)
+from install_scenarios import (INSTALL_DIR, Product, install, installed_path,  # noqa: E402
+                               product_files, setup_environment, windows_path)
 from shortcut_files import (HELP_SHORTCUT, PROGRAM_SHORTCUT, WEB_LINK,  # noqa: E402
                             desktop_shortcut, existing_shortcuts, read_shortcuts,
                             start_menu_folder, web_link_bytes)
 
-PROGRAM_LINK = (INSTALL_DIR + r"\Corvanta.exe", INSTALL_DIR, "Corvanta")
-HELP_LINK = (INSTALL_DIR + r"\Help\Corvanta.chm", INSTALL_DIR + r"\Help", "Help")
+PROGRAM_LINK = (windows_path("Corvanta.exe"), str(INSTALL_DIR), "Corvanta")
+HELP_LINK = (windows_path(r"Help\Corvanta.chm"), windows_path("Help"), "Help")
 
 
 class InstallWithShortcutChoices(SetupTestCase):
     def install_choosing(self, start_menu, desktop, help_file=True):
-        with ServedProduct(product_files(help_file)):
+        with Product(product_files(help_file)):
             wizard = self.start_setup(env=setup_environment())
             install(wizard, start_menu=start_menu, desktop=desktop)
             wizard.end()
@@ -54,7 +54,7 @@ class InstallWithShortcutChoices(SetupTestCase):
     def test_the_help_shortcut_is_made_even_without_a_help_file(self):
         self.install_choosing(start_menu=True, desktop=False, help_file=False)
 
-        self.assertTrue(paths.unix_path(INSTALL_DIR + r"\Corvanta.exe").exists())
+        self.assertTrue(installed_path("Corvanta.exe").exists())
         self.assertFalse(paths.unix_path(HELP_LINK[0]).exists())
         help_shortcut = start_menu_folder() / HELP_SHORTCUT
         self.assertEqual(read_shortcuts(help_shortcut), {help_shortcut: HELP_LINK})

@@ -77,6 +77,16 @@ class LeaveSetup(SetupTestCase):
         self.assertEqual(status_text(wizard, window), windows_path("Data\\slow.bin"))
         self.assertEqual([other["hwnd"] for other in wizard.boxes()], [box["hwnd"]])
 
+    def ask_to_leave_during_a_download(self):
+        """Clicks Cancel while SLOW trickles in and checks that the worker holds while the
+        question is open; returns (product, wizard, question)."""
+        product = self.serve()
+        product.server.slow_body(SLOW, SLOW_RATE)
+        wizard = self.start_setup()
+        box = self.open_question_during_slow_transfer(wizard, product, CANCEL_BUTTON)
+        self.assertHoldsAfterTheTransferUnderWay(wizard, product, box)
+        return product, wizard, box
+
     def test_closing_or_cancelling_before_the_install_asks_whether_to_exit(self):
         cases = [(LICENCE, TITLE_BAR), (LICENCE, ALT_F4), (DESTINATION, CANCEL_BUTTON),
                  (READY, CANCEL_BUTTON), (READY, TITLE_BAR)]
@@ -101,12 +111,7 @@ class LeaveSetup(SetupTestCase):
                                  "Yes ends the process, with no second question")
 
     def test_no_during_a_download_lets_the_install_run_on_to_the_finish_page(self):
-        product = self.serve()
-        product.server.slow_body(SLOW, SLOW_RATE)
-        wizard = self.start_setup()
-        box = self.open_question_during_slow_transfer(wizard, product, CANCEL_BUTTON)
-        self.assertHoldsAfterTheTransferUnderWay(wizard, product, box)
-
+        product, wizard, box = self.ask_to_leave_during_a_download()
         wizard.answer(box, IDNO)
         window = wait_finished(wizard)
         self.assertEqual(files_in(install_folder()), product.installed())
@@ -117,12 +122,7 @@ class LeaveSetup(SetupTestCase):
         self.assertEqual(wizard.boxes(), [])
 
     def test_yes_during_a_download_ends_the_setup_without_fetching_more(self):
-        product = self.serve()
-        product.server.slow_body(SLOW, SLOW_RATE)
-        wizard = self.start_setup()
-        box = self.open_question_during_slow_transfer(wizard, product, CANCEL_BUTTON)
-        self.assertHoldsAfterTheTransferUnderWay(wizard, product, box)
-
+        product, wizard, box = self.ask_to_leave_during_a_download()
         wizard.answer(box, IDYES)
         self.assertEqual(wait_process_end(wizard), 0, "Yes ends the process, with no question")
         self.assertEqual(product.server.count(AFTER), 0)

@@ -37,7 +37,9 @@ class RetryAFailedDownload(SetupTestCase):
         self.assertEqual(box["text"], download_question(url, reason))
         self.assertEqual(box["owner"], wizard.hwnd)
 
-    def test_retry_after_a_missing_file_is_put_back_completes_the_install(self):
+    def ask_about_the_missing_file(self):
+        """Installs while MISSING answers 404 until the question about it; checks the question
+        and returns (product, wizard, question)."""
         product = self.serve()
         product.server.answer_status(MISSING, 404)
         wizard = self.start_setup()
@@ -46,6 +48,10 @@ class RetryAFailedDownload(SetupTestCase):
         box = wait_question(wizard)
         self.assertAsksAboutDownload(wizard, box, product.url(MISSING),
                                      http_status_reason(404, "Not Found"))
+        return product, wizard, box
+
+    def test_retry_after_a_missing_file_is_put_back_completes_the_install(self):
+        product, wizard, box = self.ask_about_the_missing_file()
         window = wizard.snapshot()
         self.assertEqual(status_text(wizard, window), windows_path("Help\\Corvanta.chm"))
         self.assertEqual(progress(wizard, window), (0, 3, 1))
@@ -61,14 +67,7 @@ class RetryAFailedDownload(SetupTestCase):
         self.assertEqual(product.server.count("map.txt"), 1, "Retry repeats only the download")
 
     def test_cancel_returns_to_ready_and_install_starts_over(self):
-        product = self.serve()
-        product.server.answer_status(MISSING, 404)
-        wizard = self.start_setup()
-        click_install(wizard)
-
-        box = wait_question(wizard)
-        self.assertAsksAboutDownload(wizard, box, product.url(MISSING),
-                                     http_status_reason(404, "Not Found"))
+        product, wizard, box = self.ask_about_the_missing_file()
         wizard.answer(box, IDCANCEL)
         window = wait_ready(wizard)
         self.assertEqual(wizard.button(NEXT, window).text, "Install")

@@ -13,6 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/Json.h"
+#include "common/RecordFile.h"
+
 namespace {
 
 // The identifiers, named here so that nothing depends on an SDK's uuid library.
@@ -38,31 +41,11 @@ std::string Utf8(const wchar_t* text, int length) {
   return result;
 }
 
-std::string JsonText(const std::string& utf8) {
-  std::string quoted = "\"";
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      wsprintfA(escape, "\\u%04x", c);
-      quoted += escape;
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  return quoted + "\"";
-}
+// Texts are recorded as UTF-8, escaping control characters only.
+std::string JsonText(const std::string& utf8) { return json::Quote(utf8, json::kKeepUtf8); }
 
 std::string JsonText(BSTR text) {
   return JsonText(Utf8(text, text ? static_cast<int>(::SysStringLen(text)) : 0));
-}
-
-std::string JsonNumber(LONG value) {
-  char digits[16];
-  wsprintfA(digits, "%ld", value);
-  return digits;
 }
 
 std::wstring RecordPath() {
@@ -70,18 +53,6 @@ std::wstring RecordPath() {
   DWORD length = ::GetEnvironmentVariableW(kRecordVariable, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return kDefaultRecord;
   return path;
-}
-
-// One line per rule, written with one call on a file opened for appending, so that lines from
-// several processes never interleave.
-void AppendRecord(const std::string& line) {
-  HANDLE file = ::CreateFileW(RecordPath().c_str(), FILE_APPEND_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  ::CloseHandle(file);
 }
 
 std::string OwnProcessPath() {
@@ -155,23 +126,23 @@ class RecordingRule : public ComObject<INetFwRule> {
   HRESULT STDMETHODCALLTYPE put_Description(BSTR value) override { return Set("Description", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_ApplicationName(BSTR value) override { return Set("ApplicationName", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_ServiceName(BSTR value) override { return Set("ServiceName", JsonText(value)); }
-  HRESULT STDMETHODCALLTYPE put_Protocol(LONG value) override { return Set("Protocol", JsonNumber(value)); }
+  HRESULT STDMETHODCALLTYPE put_Protocol(LONG value) override { return Set("Protocol", json::Number(value)); }
   HRESULT STDMETHODCALLTYPE put_LocalPorts(BSTR value) override { return Set("LocalPorts", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_RemotePorts(BSTR value) override { return Set("RemotePorts", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_LocalAddresses(BSTR value) override { return Set("LocalAddresses", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_RemoteAddresses(BSTR value) override { return Set("RemoteAddresses", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_IcmpTypesAndCodes(BSTR value) override { return Set("IcmpTypesAndCodes", JsonText(value)); }
-  HRESULT STDMETHODCALLTYPE put_Direction(NET_FW_RULE_DIRECTION value) override { return Set("Direction", JsonNumber(value)); }
+  HRESULT STDMETHODCALLTYPE put_Direction(NET_FW_RULE_DIRECTION value) override { return Set("Direction", json::Number(value)); }
   // Only the variant's type is kept: no program under test sets interfaces.
   HRESULT STDMETHODCALLTYPE put_Interfaces(VARIANT value) override {
-    return Set("Interfaces", "{\"vt\": " + JsonNumber(value.vt) + "}");
+    return Set("Interfaces", "{\"vt\": " + json::Number(value.vt) + "}");
   }
   HRESULT STDMETHODCALLTYPE put_InterfaceTypes(BSTR value) override { return Set("InterfaceTypes", JsonText(value)); }
-  HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL value) override { return Set("Enabled", JsonNumber(value)); }
+  HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL value) override { return Set("Enabled", json::Number(value)); }
   HRESULT STDMETHODCALLTYPE put_Grouping(BSTR value) override { return Set("Grouping", JsonText(value)); }
-  HRESULT STDMETHODCALLTYPE put_Profiles(LONG value) override { return Set("Profiles", JsonNumber(value)); }
-  HRESULT STDMETHODCALLTYPE put_EdgeTraversal(VARIANT_BOOL value) override { return Set("EdgeTraversal", JsonNumber(value)); }
-  HRESULT STDMETHODCALLTYPE put_Action(NET_FW_ACTION value) override { return Set("Action", JsonNumber(value)); }
+  HRESULT STDMETHODCALLTYPE put_Profiles(LONG value) override { return Set("Profiles", json::Number(value)); }
+  HRESULT STDMETHODCALLTYPE put_EdgeTraversal(VARIANT_BOOL value) override { return Set("EdgeTraversal", json::Number(value)); }
+  HRESULT STDMETHODCALLTYPE put_Action(NET_FW_ACTION value) override { return Set("Action", json::Number(value)); }
 
   // Reading back is not needed by the programs under test.
   HRESULT STDMETHODCALLTYPE get_Name(BSTR*) override { return E_NOTIMPL; }
@@ -214,7 +185,7 @@ class RecordingRules : public ComObject<INetFwRules> {
     // A rule object from anywhere else could not say what was set on it.
     if (FAILED(rule->QueryInterface(kRecordingRule, &recording))) return E_INVALIDARG;
     auto* own = static_cast<RecordingRule*>(static_cast<INetFwRule*>(recording));
-    AppendRecord(own->Line());
+    AppendRecord(RecordPath().c_str(), own->Line());
     own->Release();
     return S_OK;
   }

@@ -14,43 +14,29 @@
 #include <string>
 #include <vector>
 
+#include "common/Json.h"
+
 namespace {
 
 constexpr UINT kAnswerTimeoutMs = 10000;
 constexpr size_t kTextCapacity = 520;
 constexpr size_t kRemoteSize = sizeof(TVITEMW) + kTextCapacity * sizeof(wchar_t);
 
-std::string Quote(const std::wstring& text) {
-  std::string quoted = "\"";
-  for (wchar_t c : text) {
-    if (c == L'"' || c == L'\\') {
-      quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7E) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-      quoted += escape;
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  return quoted + "\"";
-}
-
 std::string QuoteAll(const std::vector<std::wstring>& texts) {
   std::string list = "[";
-  for (size_t i = 0; i < texts.size(); ++i) list += (i ? ", " : "") + Quote(texts[i]);
+  for (size_t i = 0; i < texts.size(); ++i) list += (i ? ", " : "") + json::Quote(texts[i]);
   return list + "]";
 }
 
-int Answer(const std::string& json) {
-  std::printf("%s\n", json.c_str());
+int Answer(const std::string& line) {
+  std::printf("%s\n", line.c_str());
   std::fflush(stdout);
   return 0;
 }
 
 int Failure(const std::wstring& why, const std::vector<std::wstring>& choices = {}) {
-  Answer("{\"ok\": false, \"error\": " + Quote(why) + ", \"choices\": " + QuoteAll(choices) + "}");
+  Answer("{\"ok\": false, \"error\": " + json::Quote(why) + ", \"choices\": " + QuoteAll(choices) +
+         "}");
   return 1;
 }
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/Json.h"
+
 namespace {
 
 // FormatMessageA fails under Wine for buffers of 32,768 bytes or more.
@@ -22,23 +24,6 @@ std::string Message(DWORD flags, const void* source, DWORD code) {
   return std::string(buffer, length);
 }
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7E) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-      quoted += escape;
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  return quoted + "\"";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,8 +32,8 @@ int main(int argc, char** argv) {
     DWORD code = static_cast<DWORD>(std::strtoul(argv[i], nullptr, 0));
     std::string system = Message(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code);
     std::string fromWininet = wininet ? Message(FORMAT_MESSAGE_FROM_HMODULE, wininet, code) : "";
-    std::printf("{\"code\": %lu, \"system\": %s, \"wininet\": %s}\n", code, Quote(system).c_str(),
-                Quote(fromWininet).c_str());
+    std::printf("{\"code\": %lu, \"system\": %s, \"wininet\": %s}\n", code,
+                json::Quote(system).c_str(), json::Quote(fromWininet).c_str());
   }
   return 0;
 }

@@ -13,13 +13,15 @@
 // setup the foreground window, and hiding it leaves none) until a launch target's window has it.
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
+
+#include "common/Json.h"
+#include "common/RecordFile.h"
 
 namespace {
 
-constexpr char kRecordFolder[] = "C:\\corvanta-tests";
-constexpr char kRecordFile[] = "C:\\corvanta-tests\\launches.txt";
+constexpr wchar_t kRecordFolder[] = L"C:\\corvanta-tests";
+constexpr wchar_t kRecordFile[] = L"C:\\corvanta-tests\\launches.txt";
 constexpr char kTargetCaption[] = "Corvanta launch target";
 constexpr char kHolderCaption[] = "Foreground holder";
 constexpr char kWindowClass[] = "CorvantaLaunchTarget";
@@ -28,38 +30,6 @@ constexpr char kMarkVariable[] = "CORVANTA_LAUNCH_MARK";
 constexpr char kBusyVariable[] = "CORVANTA_LAUNCH_BUSY";
 constexpr UINT_PTR kHoldTimer = 1;
 constexpr UINT kHoldIntervalMs = 20;
-
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7E) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-      quoted += escape;
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  return quoted + "\"";
-}
-
-std::string Number(HWND window) {
-  return std::to_string(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
-}
-
-void AppendRecord(const std::string& line) {
-  ::CreateDirectoryA(kRecordFolder, nullptr);  // it may exist already
-  HANDLE file = ::CreateFileA(kRecordFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  ::CloseHandle(file);
-}
 
 bool IsLaunchTargetWindow(HWND window) {
   char className[64] = {};
@@ -108,8 +78,8 @@ HWND CreateMainWindow(HINSTANCE instance, const char* caption) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
   bool holder = std::string(arguments) == "hold-foreground";
   HWND setupWindow = ::FindWindowA(kSetupWindowClass, nullptr);
-  const char* setupWindowVisible =
-      !setupWindow ? "null" : ::IsWindowVisible(setupWindow) ? "true" : "false";
+  std::string setupWindowVisible =
+      setupWindow ? json::Bool(::IsWindowVisible(setupWindow)) : json::kNull;
   HWND window = CreateMainWindow(instance, holder ? kHolderCaption : kTargetCaption);
   if (!window) return 1;
   if (holder) {
@@ -126,12 +96,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
     ::GetCurrentDirectoryA(MAX_PATH, folder);
     char mark[MAX_PATH] = {};
     ::GetEnvironmentVariableA(kMarkVariable, mark, MAX_PATH);
-    AppendRecord("{\"pid\": " + std::to_string(::GetCurrentProcessId()) +
-                 ", \"exe\": " + Quote(exe) + ", \"command_line\": " + Quote(::GetCommandLineA()) +
-                 ", \"folder\": " + Quote(folder) + ", \"mark\": " + Quote(mark) +
+    ::CreateDirectoryW(kRecordFolder, nullptr);  // it may exist already
+    AppendRecord(kRecordFile,
+                 "{\"pid\": " + std::to_string(::GetCurrentProcessId()) +
+                 ", \"exe\": " + json::Quote(exe) +
+                 ", \"command_line\": " + json::Quote(::GetCommandLineA()) +
+                 ", \"folder\": " + json::Quote(folder) + ", \"mark\": " + json::Quote(mark) +
                  ", \"setup_window_visible\": " + setupWindowVisible +
-                 ", \"window\": " + Number(window) +
-                 ", \"foreground_at_show\": " + Number(foreground) + "}\n");
+                 ", \"window\": " + json::Handle(window) +
+                 ", \"foreground_at_show\": " + json::Handle(foreground) + "}\n");
     char busy[8] = {};
     ::GetEnvironmentVariableA(kBusyVariable, busy, sizeof busy);
     if (std::string(busy) == "1") ::Sleep(INFINITE);

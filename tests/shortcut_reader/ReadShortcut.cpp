@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/Json.h"
+
 namespace {
 
 constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -16,26 +18,8 @@ constexpr IID kIShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x0
 constexpr IID kIPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr int kTextSize = 32768;
 
-std::string Quote(const wchar_t* text) {
-  std::string quoted = "\"";
-  for (; *text; ++text) {
-    wchar_t c = *text;
-    if (c == L'"' || c == L'\\') {
-      quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7E) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-      quoted += escape;
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  return quoted + "\"";
-}
-
 std::string Describe(const wchar_t* file) {
-  std::string line = "{\"file\": " + Quote(file);
+  std::string line = "{\"file\": " + json::Quote(file);
   IShellLinkW* link = nullptr;
   HRESULT result = ::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, kIShellLinkW,
                                       reinterpret_cast<void**>(&link));
@@ -50,13 +34,13 @@ std::string Describe(const wchar_t* file) {
     // The path as stored, without expanding environment strings or resolving anything.
     text[0] = L'\0';
     link->GetPath(text, kTextSize, nullptr, SLGP_RAWPATH);
-    line += ", \"target\": " + Quote(text);
+    line += ", \"target\": " + json::Quote(text);
     text[0] = L'\0';
     link->GetWorkingDirectory(text, kTextSize);
-    line += ", \"working_folder\": " + Quote(text);
+    line += ", \"working_folder\": " + json::Quote(text);
     text[0] = L'\0';
     link->GetDescription(text, kTextSize);
-    line += ", \"description\": " + Quote(text);
+    line += ", \"description\": " + json::Quote(text);
   }
   if (persist) persist->Release();
   if (link) link->Release();

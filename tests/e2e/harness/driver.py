@@ -61,11 +61,7 @@ class Driver:
                 self.ask("quit")
             except DriverError:
                 pass
-            try:
-                self._process.wait(30)
-            except subprocess.TimeoutExpired:
-                self._process.kill()
-                self._process.wait()
+            wine.wait_or_kill(self._process, 30)
 
     # Windows
 

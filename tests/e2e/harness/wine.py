@@ -26,6 +26,15 @@ def start(args, env=None, cwd=None, **popen_options):
                             cwd=cwd, **popen_options)
 
 
+def wait_or_kill(process, timeout):
+    """Waits up to timeout seconds for a started program to end, and kills it after that."""
+    try:
+        process.wait(timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 def run(args, timeout=120, env=None, check=True):
     completed = subprocess.run(["wine", *[str(arg) for arg in args]], env=env or environment(),
                                capture_output=True, text=True, errors="replace", timeout=timeout)

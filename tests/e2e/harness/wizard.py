@@ -35,14 +35,15 @@ def setup_processes(driver, exe_name=None):
 
 
 class Wizard:
-    """One run of the setup, from its start to its end."""
+    """One run of the setup, from its start to its end. Its standard error, where Wine reports
+    faults, goes where stderr says (a file, say); by default nowhere."""
 
-    def __init__(self, driver, exe=None, env=None, cwd=None):
+    def __init__(self, driver, exe=None, env=None, cwd=None, stderr=subprocess.DEVNULL):
         self.driver = driver
         self.exe = Path(exe or paths.setup_exe())
         before = set(setup_processes(driver, self.exe.name))
         self.process = wine.start([self.exe], env=env, cwd=cwd, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
+                                  stderr=stderr)
         self.pid = wait_until(
             lambda: next(iter(set(setup_processes(driver, self.exe.name)) - before), None),
             START_TIMEOUT, f"{self.exe.name} to start")
@@ -206,11 +207,7 @@ class Wizard:
         """Ends the setup's process, however far it got, and waits until it has gone."""
         if self.running:
             self.driver.terminate(self.pid)
-        try:
-            self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        wine.wait_or_kill(self.process, timeout)
         wait_until(lambda: self.pid not in setup_processes(self.driver, self.exe.name), timeout,
                    f"process {self.pid} to end")
 
