@@ -7,7 +7,7 @@ SIGNED_EXE := build/win32/signed/CorvantaWebSetup.exe
 RELEASE_CHECK := python3 release/release_check.py --build-path $(CURDIR) --build-path $(CURDIR)/build/win32
 SIGN_USAGE := usage: make sign CERT=cert.pem KEY=key.pem [KEY_PASSWORD_FILE=file] [TIMESTAMP_URL=url]
 
-.PHONY: deps build build-win32 build-host test fuzz demo screenshots clean sign release-check
+.PHONY: deps build build-win32 build-host test fuzz demo screenshots bench clean sign release-check
 
 ifneq ($(filter sign,$(MAKECMDGOALS)),)
   ifeq ($(and $(CERT),$(KEY)),)
@@ -55,6 +55,11 @@ demo: build
 # Refreshes the pictures of the README: the demo's walk under Xvfb, whatever DISPLAY says.
 screenshots: build
 	@env -u DISPLAY scripts/demo.sh docs/screenshots
+
+# Install time, responsiveness, start-up, memory and size against baselines in the same run;
+# writes build/bench/results.md and results.json. BENCH_RUNS sets the runs of each install (3).
+bench: build
+	@bench/bench.sh
 
 clean:
 	rm -rf build

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# make bench: measures the setup against baselines in one run, over the test download server on
+# a private loopback network, and writes build/bench/results.md and results.json.
+#   BENCH_RUNS       runs of each install (3); start-ups get two more
+#   BENCH_PAYLOADS   a part of small,medium,large, for a quicker look
+#   BENCH_SETUP_EXE  another build of the setup to measure, such as a candidate fix
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+runs=${BENCH_RUNS:-3}
+if ! [[ "$runs" =~ ^[1-9][0-9]*$ ]]; then
+  echo "BENCH_RUNS must be a positive number, got '$runs'" >&2
+  exit 2
+fi
+export CORVANTA_SOURCE_DIR=$root
+export CORVANTA_WIN32_BUILD_DIR=$root/build/win32
+export WINEPREFIX=$root/build/bench-prefix
+out=$root/build/bench
+
+tests/wine/make-prefix.sh "$WINEPREFIX" >/dev/null
+mkdir -p "$out"
+tests/e2e/sandbox.sh python3 bench/run_bench.py --out "$out" --maptool "$root/build/host/maptool" \
+  --runs "$runs" --start-runs $((runs + 2)) \
+  ${BENCH_PAYLOADS:+--payloads "$BENCH_PAYLOADS"} \
+  ${BENCH_SETUP_EXE:+--setup-exe "$(realpath "$BENCH_SETUP_EXE")"}
