@@ -1,8 +1,8 @@
 #include "Bevel.h"
 
-std::unique_ptr<TBevel> TBevel::Create(const ControlSpec& spec, HWND parent) {
-  std::unique_ptr<TBevel> bevel(new TBevel(spec.name));
-  bevel->CreateHandle("STATIC", CommonStyle(spec) | SS_OWNERDRAW, 0, spec, parent);
+std::unique_ptr<TBevel> TBevel::Create(const LayoutRow& row, HWND parent) {
+  std::unique_ptr<TBevel> bevel(new TBevel(row.name));
+  bevel->CreateHandle("STATIC", CommonStyle(row) | SS_OWNERDRAW, 0, row, parent);
   return bevel;
 }
 

@@ -1,8 +1,8 @@
 #include "Button.h"
 
-std::unique_ptr<TButton> TButton::Create(const ControlSpec& spec, HWND parent) {
-  std::unique_ptr<TButton> button(new TButton(spec.name));
-  button->CreateHandle("BUTTON", CommonStyle(spec) | WS_TABSTOP | BS_PUSHBUTTON, 0, spec, parent);
+std::unique_ptr<TButton> TButton::Create(const LayoutRow& row, HWND parent) {
+  std::unique_ptr<TButton> button(new TButton(row.name));
+  button->CreateHandle("BUTTON", CommonStyle(row) | WS_TABSTOP | BS_PUSHBUTTON, 0, row, parent);
   return button;
 }
 

@@ -7,7 +7,7 @@
 
 class TButton : public TControl {
  public:
-  static std::unique_ptr<TButton> Create(const ControlSpec& spec, HWND parent);
+  static std::unique_ptr<TButton> Create(const LayoutRow& row, HWND parent);
 
   std::function<void()> OnClick;
 

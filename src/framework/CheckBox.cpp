@@ -1,9 +1,9 @@
 #include "CheckBox.h"
 
-std::unique_ptr<TCheckBox> TCheckBox::Create(const ControlSpec& spec, HWND parent) {
-  std::unique_ptr<TCheckBox> box(new TCheckBox(spec.name));
-  box->CreateHandle("BUTTON", CommonStyle(spec) | WS_TABSTOP | BS_AUTOCHECKBOX, 0, spec, parent);
-  box->SetChecked((spec.flags & kChecked) != 0);
+std::unique_ptr<TCheckBox> TCheckBox::Create(const LayoutRow& row, HWND parent) {
+  std::unique_ptr<TCheckBox> box(new TCheckBox(row.name));
+  box->CreateHandle("BUTTON", CommonStyle(row) | WS_TABSTOP | BS_AUTOCHECKBOX, 0, row, parent);
+  box->SetChecked((row.flags & kChecked) != 0);
   return box;
 }
 

@@ -7,7 +7,7 @@
 
 class TCheckBox : public TControl {
  public:
-  static std::unique_ptr<TCheckBox> Create(const ControlSpec& spec, HWND parent);
+  static std::unique_ptr<TCheckBox> Create(const LayoutRow& row, HWND parent);
 
   bool Checked() const;
   void SetChecked(bool checked);

@@ -60,13 +60,13 @@ TControl* TControl::FromHandle(HWND handle) {
 }
 
 void TControl::CreateHandle(const char* className, DWORD style, DWORD exStyle,
-                            const ControlSpec& spec, HWND parent) {
-  HWND handle = ::CreateWindowExA(exStyle, className, spec.text ? spec.text : "", style, spec.left,
-                                  spec.top, spec.width, spec.height, parent, nullptr,
+                            const LayoutRow& row, HWND parent) {
+  HWND handle = ::CreateWindowExA(exStyle, className, row.text ? row.text : "", style, row.left,
+                                  row.top, row.width, row.height, parent, nullptr,
                                   ::GetModuleHandleA(nullptr), nullptr);
   if (!handle) throw std::runtime_error("Cannot create the control " + name_);
   Attach(handle);
-  ::SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(spec)), FALSE);
+  ::SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row)), FALSE);
 }
 
 void TControl::Attach(HWND handle) {
@@ -74,14 +74,14 @@ void TControl::Attach(HWND handle) {
   ::SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
-DWORD CommonStyle(const ControlSpec& spec) {
+DWORD CommonStyle(const LayoutRow& row) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  if (!(spec.flags & kHidden)) style |= WS_VISIBLE;
-  if (spec.flags & kDisabled) style |= WS_DISABLED;
+  if (!(row.flags & kHidden)) style |= WS_VISIBLE;
+  if (row.flags & kDisabled) style |= WS_DISABLED;
   return style;
 }
 
-HFONT FontOf(const ControlSpec& spec) {
-  int height = spec.fontHeight > 0 ? spec.fontHeight : kWindowFontHeight;
-  return GetTahomaFont(height, (spec.flags & kBold) != 0);
+HFONT FontOf(const LayoutRow& row) {
+  int height = row.fontHeight > 0 ? row.fontHeight : kWindowFontHeight;
+  return GetTahomaFont(height, (row.flags & kBold) != 0);
 }

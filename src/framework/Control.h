@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ControlSpec.h"
+#include "LayoutRow.h"
 
 // A child window of ours: a standard Win32 control or one of our containers. The window itself
 // is destroyed with its parent; the object only forgets it.
@@ -42,7 +42,7 @@ class TControl {
   explicit TControl(std::string name) : name_(std::move(name)) {}
 
   // Creates the window, remembers it and gives it the font of the row.
-  void CreateHandle(const char* className, DWORD style, DWORD exStyle, const ControlSpec& spec,
+  void CreateHandle(const char* className, DWORD style, DWORD exStyle, const LayoutRow& row,
                     HWND parent);
   void Attach(HWND handle);
 
@@ -57,5 +57,5 @@ class TControl {
 };
 
 // Window styles that every row implies: child, visible unless hidden, disabled if asked.
-DWORD CommonStyle(const ControlSpec& spec);
-HFONT FontOf(const ControlSpec& spec);
+DWORD CommonStyle(const LayoutRow& row);
+HFONT FontOf(const LayoutRow& row);

@@ -10,17 +10,17 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
 }  // namespace
 
-TForm::TForm(const FormSpec& spec, const ControlSpec* layout, size_t count,
+TForm::TForm(const FormLayout& form, const LayoutRow* layout, size_t count,
              const PageFactory& createPage)
-    : TWindow(spec.className, COLOR_BTNFACE) {
-  RECT frame = {0, 0, spec.clientWidth, spec.clientHeight};
+    : TWindow(form.className, COLOR_BTNFACE) {
+  RECT frame = {0, 0, form.clientWidth, form.clientHeight};
   ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
   int width = frame.right - frame.left;
   int height = frame.bottom - frame.top;
   int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  CreateWindowHandle(spec.className, kFormStyle, kFormExStyle, left, top, width, height, nullptr);
-  SetText(spec.caption);
+  CreateWindowHandle(form.className, kFormStyle, kFormExStyle, left, top, width, height, nullptr);
+  SetText(form.caption);
   CreateChildren(layout, count, createPage);
 }
 

@@ -4,7 +4,7 @@
 
 #include "Window.h"
 
-struct FormSpec {
+struct FormLayout {
   const char* className;
   const char* caption;
   int clientWidth, clientHeight;
@@ -25,7 +25,7 @@ class TForm : public TWindow {
 
  protected:
   // Creates the form and the controls of its layout, hidden until Show.
-  TForm(const FormSpec& spec, const ControlSpec* layout, size_t count,
+  TForm(const FormLayout& form, const LayoutRow* layout, size_t count,
         const PageFactory& createPage);
 
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -1,10 +1,10 @@
 #include "Label.h"
 
-std::unique_ptr<TLabel> TLabel::Create(const ControlSpec& spec, HWND parent) {
-  bool wordWrap = (spec.flags & kWordWrap) != 0;
-  std::unique_ptr<TLabel> label(new TLabel(spec.name, wordWrap));
-  DWORD style = CommonStyle(spec) | SS_NOPREFIX | (wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
-  label->CreateHandle("STATIC", style, 0, spec, parent);
+std::unique_ptr<TLabel> TLabel::Create(const LayoutRow& row, HWND parent) {
+  bool wordWrap = (row.flags & kWordWrap) != 0;
+  std::unique_ptr<TLabel> label(new TLabel(row.name, wordWrap));
+  DWORD style = CommonStyle(row) | SS_NOPREFIX | (wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+  label->CreateHandle("STATIC", style, 0, row, parent);
   label->AdjustSize();
   return label;
 }

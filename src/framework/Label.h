@@ -8,7 +8,7 @@
 // height of the wrapped lines within its width when it does.
 class TLabel : public TControl {
  public:
-  static std::unique_ptr<TLabel> Create(const ControlSpec& spec, HWND parent);
+  static std::unique_ptr<TLabel> Create(const LayoutRow& row, HWND parent);
 
   void SetCaption(const std::string& text);
 

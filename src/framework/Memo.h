@@ -7,7 +7,7 @@
 // Multi-line text that wraps its lines within its width.
 class TMemo : public TControl {
  public:
-  static std::unique_ptr<TMemo> Create(const ControlSpec& spec, HWND parent);
+  static std::unique_ptr<TMemo> Create(const LayoutRow& row, HWND parent);
 
   int BackgroundSysColor(int) const override { return COLOR_WINDOW; }
 

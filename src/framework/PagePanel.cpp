@@ -1,7 +1,7 @@
 #include "PagePanel.h"
 
-TPagePanel::TPagePanel(const ControlSpec& placement, HWND parent, const char* className,
-                       const ControlSpec* layout, size_t count)
+TPagePanel::TPagePanel(const LayoutRow& placement, HWND parent, const char* className,
+                       const LayoutRow* layout, size_t count)
     : TWindow(placement.name, COLOR_BTNHIGHLIGHT) {
   DWORD style = CommonStyle(placement) | WS_CLIPCHILDREN;
   // Tab moves into the page's controls as if they were the form's own.

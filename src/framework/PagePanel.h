@@ -6,6 +6,6 @@
 // layout table and holds them for the life of the window.
 class TPagePanel : public TWindow {
  protected:
-  TPagePanel(const ControlSpec& placement, HWND parent, const char* className,
-             const ControlSpec* layout, size_t count);
+  TPagePanel(const LayoutRow& placement, HWND parent, const char* className,
+             const LayoutRow* layout, size_t count);
 };

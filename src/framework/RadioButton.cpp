@@ -1,13 +1,13 @@
 #include "RadioButton.h"
 
-std::unique_ptr<TRadioButton> TRadioButton::Create(const ControlSpec& spec, HWND parent,
+std::unique_ptr<TRadioButton> TRadioButton::Create(const LayoutRow& row, HWND parent,
                                                    bool firstOfGroup) {
-  std::unique_ptr<TRadioButton> button(new TRadioButton(spec.name));
-  DWORD style = CommonStyle(spec) | BS_AUTORADIOBUTTON;
+  std::unique_ptr<TRadioButton> button(new TRadioButton(row.name));
+  DWORD style = CommonStyle(row) | BS_AUTORADIOBUTTON;
   if (firstOfGroup) style |= WS_GROUP;
-  if (spec.flags & (kChecked | kTabStop)) style |= WS_TABSTOP;
-  button->CreateHandle("BUTTON", style, 0, spec, parent);
-  if (spec.flags & kChecked) ::SendMessageA(button->Handle(), BM_SETCHECK, BST_CHECKED, 0);
+  if (row.flags & (kChecked | kTabStop)) style |= WS_TABSTOP;
+  button->CreateHandle("BUTTON", style, 0, row, parent);
+  if (row.flags & kChecked) ::SendMessageA(button->Handle(), BM_SETCHECK, BST_CHECKED, 0);
   return button;
 }
 

@@ -9,7 +9,7 @@
 // the checked one is a tab stop, as in any Windows dialog; the arrow keys move within the group.
 class TRadioButton : public TControl {
  public:
-  static std::unique_ptr<TRadioButton> Create(const ControlSpec& spec, HWND parent,
+  static std::unique_ptr<TRadioButton> Create(const LayoutRow& row, HWND parent,
                                               bool firstOfGroup);
 
   bool Checked() const;

@@ -57,30 +57,30 @@ void TWindow::CreateWindowHandle(const char* className, DWORD style, DWORD exSty
   if (!handle) throw std::runtime_error("Cannot create the window " + Name());
 }
 
-void TWindow::CreateChildren(const ControlSpec* layout, size_t count,
+void TWindow::CreateChildren(const LayoutRow* layout, size_t count,
                              const PageFactory& createPage) {
   std::vector<TControl*> created;
   bool radioSeen = false;
   for (size_t i = 0; i < count; ++i) {
-    const ControlSpec& spec = layout[i];
+    const LayoutRow& row = layout[i];
     std::unique_ptr<TControl> control;
-    switch (spec.kind) {
-      case ControlKind::Label: control = TLabel::Create(spec, Handle()); break;
-      case ControlKind::Button: control = TButton::Create(spec, Handle()); break;
-      case ControlKind::CheckBox: control = TCheckBox::Create(spec, Handle()); break;
+    switch (row.kind) {
+      case ControlKind::Label: control = TLabel::Create(row, Handle()); break;
+      case ControlKind::Button: control = TButton::Create(row, Handle()); break;
+      case ControlKind::CheckBox: control = TCheckBox::Create(row, Handle()); break;
       case ControlKind::RadioButton:
-        control = TRadioButton::Create(spec, Handle(), !radioSeen);
+        control = TRadioButton::Create(row, Handle(), !radioSeen);
         radioSeen = true;
         break;
-      case ControlKind::Edit: control = TEdit::Create(spec, Handle()); break;
-      case ControlKind::Memo: control = TMemo::Create(spec, Handle()); break;
-      case ControlKind::Bevel: control = TBevel::Create(spec, Handle()); break;
-      case ControlKind::ProgressBar: control = TProgressBar::Create(spec, Handle()); break;
+      case ControlKind::Edit: control = TEdit::Create(row, Handle()); break;
+      case ControlKind::Memo: control = TMemo::Create(row, Handle()); break;
+      case ControlKind::Bevel: control = TBevel::Create(row, Handle()); break;
+      case ControlKind::ProgressBar: control = TProgressBar::Create(row, Handle()); break;
       case ControlKind::Page:
-        if (createPage) control = createPage(spec, Handle());
+        if (createPage) control = createPage(row, Handle());
         break;
     }
-    if (!control) throw std::logic_error(std::string("Cannot create ") + spec.name);
+    if (!control) throw std::logic_error(std::string("Cannot create ") + row.name);
     created.push_back(control.get());
     children_.push_back(std::move(control));
   }

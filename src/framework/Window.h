@@ -16,7 +16,7 @@
 // and routes their notifications back to them.
 class TWindow : public TControl {
  public:
-  using PageFactory = std::function<std::unique_ptr<TControl>(const ControlSpec& spec, HWND parent)>;
+  using PageFactory = std::function<std::unique_ptr<TControl>(const LayoutRow& row, HWND parent)>;
 
  protected:
   TWindow(std::string name, int backgroundSysColor)
@@ -28,7 +28,7 @@ class TWindow : public TControl {
   // Creates the rows of a layout as children, in the order given, and then stacks them by tab
   // order, which is the order the dialog manager's Tab key follows. Rows of kind Page are made
   // by createPage.
-  void CreateChildren(const ControlSpec* layout, size_t count,
+  void CreateChildren(const LayoutRow* layout, size_t count,
                       const PageFactory& createPage = PageFactory());
 
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

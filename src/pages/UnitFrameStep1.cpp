@@ -5,7 +5,7 @@
 
 namespace {
 
-const ControlSpec kLayout[] = {
+const LayoutRow kLayout[] = {
     {ControlKind::Label, "Label1", 20, 10, 109, 13, "License Agreement", kBold, kNoTabOrder},
     {ControlKind::Label, "Label2", 40, 30, 317, 13,
      "Please read the following important information before continuing.", kNoFlags, kNoTabOrder},
@@ -24,7 +24,7 @@ const ControlSpec kLayout[] = {
 
 }  // namespace
 
-TFrameStep1::TFrameStep1(const ControlSpec& placement, HWND parent)
+TFrameStep1::TFrameStep1(const LayoutRow& placement, HWND parent)
     : TPagePanel(placement, parent, "TFrameStep1", kLayout, CountOf(kLayout)),
       Label1(Find<TLabel>("Label1")),
       Label2(Find<TLabel>("Label2")),

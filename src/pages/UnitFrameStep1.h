@@ -8,7 +8,7 @@
 // The licence agreement, which must be accepted before setup goes on.
 class TFrameStep1 : public TPagePanel {
  public:
-  TFrameStep1(const ControlSpec& placement, HWND parent);
+  TFrameStep1(const LayoutRow& placement, HWND parent);
 
   TLabel& Label1;
   TLabel& Label2;

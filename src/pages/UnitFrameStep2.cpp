@@ -10,7 +10,7 @@ std::string BrowseFolder;
 
 namespace {
 
-const ControlSpec kLayout[] = {
+const LayoutRow kLayout[] = {
     {ControlKind::Label, "Label1", 20, 10, 154, 13, "Select Destination Location", kBold,
      kNoTabOrder},
     {ControlKind::Label, "Label2", 40, 30, 194, 13, "Where should Corvanta be installed?", kNoFlags,
@@ -47,7 +47,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM, LPARAM) {
 
 }  // namespace
 
-TFrameStep2::TFrameStep2(const ControlSpec& placement, HWND parent)
+TFrameStep2::TFrameStep2(const LayoutRow& placement, HWND parent)
     : TPagePanel(placement, parent, "TFrameStep2", kLayout, CountOf(kLayout)),
       Label1(Find<TLabel>("Label1")),
       Label2(Find<TLabel>("Label2")),

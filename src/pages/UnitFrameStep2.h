@@ -12,7 +12,7 @@
 // that the user picks with Browse; the path is never typed.
 class TFrameStep2 : public TPagePanel {
  public:
-  TFrameStep2(const ControlSpec& placement, HWND parent);
+  TFrameStep2(const LayoutRow& placement, HWND parent);
 
   void ButtonBrowseClick();
 

@@ -2,7 +2,7 @@
 
 namespace {
 
-const ControlSpec kLayout[] = {
+const LayoutRow kLayout[] = {
     {ControlKind::Label, "Label1", 20, 10, 92, 13, "Ready To Install", kBold, kNoTabOrder},
     {ControlKind::Label, "Label2", 40, 30, 332, 13,
      "Setup is now ready to begin installing Corvanta on you computer.", kNoFlags, kNoTabOrder},
@@ -14,7 +14,7 @@ const ControlSpec kLayout[] = {
 
 }  // namespace
 
-TFrameStep3::TFrameStep3(const ControlSpec& placement, HWND parent)
+TFrameStep3::TFrameStep3(const LayoutRow& placement, HWND parent)
     : TPagePanel(placement, parent, "TFrameStep3", kLayout, CountOf(kLayout)),
       Label1(Find<TLabel>("Label1")),
       Label2(Find<TLabel>("Label2")),

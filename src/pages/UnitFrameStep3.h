@@ -6,7 +6,7 @@
 // Ready to install: the last page before the download starts.
 class TFrameStep3 : public TPagePanel {
  public:
-  TFrameStep3(const ControlSpec& placement, HWND parent);
+  TFrameStep3(const LayoutRow& placement, HWND parent);
 
   TLabel& Label1;
   TLabel& Label2;

@@ -2,7 +2,7 @@
 
 namespace {
 
-const ControlSpec kLayout[] = {
+const LayoutRow kLayout[] = {
     {ControlKind::Label, "Label1", 20, 10, 53, 13, "Installing", kBold, kNoTabOrder},
     {ControlKind::Label, "Label2", 40, 30, 305, 13,
      "Please wait while Setup installs Corvanta on your computer.", kNoFlags, kNoTabOrder},
@@ -14,7 +14,7 @@ const ControlSpec kLayout[] = {
 
 }  // namespace
 
-TFrameStep4::TFrameStep4(const ControlSpec& placement, HWND parent)
+TFrameStep4::TFrameStep4(const LayoutRow& placement, HWND parent)
     : TPagePanel(placement, parent, "TFrameStep4", kLayout, CountOf(kLayout)),
       Label1(Find<TLabel>("Label1")),
       Label2(Find<TLabel>("Label2")),

@@ -7,7 +7,7 @@
 // Installing: the status line names the file in progress; the bar counts the files written.
 class TFrameStep4 : public TPagePanel {
  public:
-  TFrameStep4(const ControlSpec& placement, HWND parent);
+  TFrameStep4(const LayoutRow& placement, HWND parent);
 
   TLabel& Label1;
   TLabel& Label2;

@@ -2,7 +2,7 @@
 
 namespace {
 
-const ControlSpec kLayout[] = {
+const LayoutRow kLayout[] = {
     {ControlKind::Label, "Label1", 20, 10, 242, 13, "Completing the Corvanta Setup Wizard", kBold,
      kNoTabOrder},
     {ControlKind::Label, "Label2", 40, 30, 290, 13,
@@ -17,7 +17,7 @@ const ControlSpec kLayout[] = {
 
 }  // namespace
 
-TFrameStep5::TFrameStep5(const ControlSpec& placement, HWND parent)
+TFrameStep5::TFrameStep5(const LayoutRow& placement, HWND parent)
     : TPagePanel(placement, parent, "TFrameStep5", kLayout, CountOf(kLayout)),
       Label1(Find<TLabel>("Label1")),
       Label2(Find<TLabel>("Label2")),

@@ -7,7 +7,7 @@
 // The finish page, which offers to launch the installed program.
 class TFrameStep5 : public TPagePanel {
  public:
-  TFrameStep5(const ControlSpec& placement, HWND parent);
+  TFrameStep5(const LayoutRow& placement, HWND parent);
 
   TLabel& Label1;
   TLabel& Label2;

@@ -10,9 +10,9 @@ TFormWebSetup* FormWebSetup = nullptr;
 
 namespace {
 
-constexpr FormSpec kForm = {"TFormWebSetup", "Web Setup - Corvanta", 600, 430};
+constexpr FormLayout kForm = {"TFormWebSetup", "Web Setup - Corvanta", 600, 430};
 
-const ControlSpec kLayout[] = {
+const LayoutRow kLayout[] = {
     {ControlKind::Bevel, "Bevel1", 0, 380, 600, 4, nullptr, kTopLine, kNoTabOrder},
     {ControlKind::Page, "FrameStep11", 0, 0, 600, 380, nullptr, kNoFlags, 3},
     {ControlKind::Button, "ButtonNext", 420, 394, 75, 25, "Next", kDisabled, 1},
@@ -24,13 +24,13 @@ const ControlSpec kLayout[] = {
     {ControlKind::Page, "FrameStep51", 0, 0, 600, 380, nullptr, kHidden, 7},
 };
 
-std::unique_ptr<TControl> CreatePage(const ControlSpec& spec, HWND parent) {
-  const std::string name = spec.name;
-  if (name == "FrameStep11") return std::make_unique<TFrameStep1>(spec, parent);
-  if (name == "FrameStep21") return std::make_unique<TFrameStep2>(spec, parent);
-  if (name == "FrameStep31") return std::make_unique<TFrameStep3>(spec, parent);
-  if (name == "FrameStep41") return std::make_unique<TFrameStep4>(spec, parent);
-  if (name == "FrameStep51") return std::make_unique<TFrameStep5>(spec, parent);
+std::unique_ptr<TControl> CreatePage(const LayoutRow& row, HWND parent) {
+  const std::string name = row.name;
+  if (name == "FrameStep11") return std::make_unique<TFrameStep1>(row, parent);
+  if (name == "FrameStep21") return std::make_unique<TFrameStep2>(row, parent);
+  if (name == "FrameStep31") return std::make_unique<TFrameStep3>(row, parent);
+  if (name == "FrameStep41") return std::make_unique<TFrameStep4>(row, parent);
+  if (name == "FrameStep51") return std::make_unique<TFrameStep5>(row, parent);
   return nullptr;
 }
 

@@ -27,7 +27,7 @@ def download_server_module():
     path = source / "tests" / "server" / "download_server.py"
     if not path.exists():
         raise unittest.SkipTest("the download server is not there yet")
-    spec = importlib.util.spec_from_file_location("download_server", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_spec = importlib.util.spec_from_file_location("download_server", path)
+    module = importlib.util.module_from_spec(module_spec)
+    module_spec.loader.exec_module(module)
     return module

@@ -22,7 +22,7 @@ enum ControlFlags : unsigned {
 
 constexpr int kNoTabOrder = -1;
 
-struct ControlSpec {
+struct LayoutRow {
   ControlKind kind;
   const char* name;
   int left, top, width, height;
@@ -34,6 +34,6 @@ struct ControlSpec {
 };
 
 template <std::size_t N>
-constexpr std::size_t CountOf(const ControlSpec (&)[N]) {
+constexpr std::size_t CountOf(const LayoutRow (&)[N]) {
   return N;
 }
