@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <array>
+
 #include "ProductNames.h"
 #include "SetupState.h"
 #include "Unit1.h"
@@ -20,13 +22,45 @@ constexpr char kConnectionStatus[] = "Connection";
 
 void TFormWebSetup::ShowPage(TPagePanel& page) {
   page.SetVisible(true);
-  for (TPagePanel* other : {static_cast<TPagePanel*>(&FrameStep11),
-                            static_cast<TPagePanel*>(&FrameStep21),
-                            static_cast<TPagePanel*>(&FrameStep31),
-                            static_cast<TPagePanel*>(&FrameStep41),
-                            static_cast<TPagePanel*>(&FrameStep51)}) {
+  for (TPagePanel* other : Pages()) {
     if (other != &page) other->SetVisible(false);
   }
+}
+
+std::array<TPagePanel*, 5> TFormWebSetup::Pages() {
+  return {&FrameStep11, &FrameStep21, &FrameStep31, &FrameStep41, &FrameStep51};
+}
+
+// What each state looks like: its page, which buttons show and how they read. Next is enabled
+// in every state that shows it, except on the licence page, where the licence choice decides.
+void TFormWebSetup::EnterState(WizardStates state) {
+  struct StateView {
+    bool backVisible;
+    bool nextVisible;
+    const char* nextCaption;  // left as it is when Next is hidden
+    const char* cancelCaption;
+  };
+  static const StateView kViews[] = {
+      {false, true, kNextCaption, kCancelCaption},     // License
+      {true, true, kNextCaption, kCancelCaption},      // Destination
+      {true, true, kInstallCaption, kCancelCaption},   // Ready
+      {false, false, nullptr, kCancelCaption},         // Installing
+      {false, false, nullptr, kFinishCaption},         // Finished
+  };
+  const StateView& view = kViews[state];
+  ShowPage(*Pages()[state]);
+  ButtonBack.SetVisible(view.backVisible);
+  ButtonNext.SetVisible(view.nextVisible);
+  if (view.nextVisible) {
+    if (state == License) {
+      UpdateNextFromLicenceChoice();
+    } else {
+      ButtonNext.SetEnabled(true);
+    }
+    ButtonNext.SetText(view.nextCaption);
+  }
+  ButtonCancell.SetText(view.cancelCaption);
+  WizardState = state;
 }
 
 void TFormWebSetup::UpdateNextFromLicenceChoice() {
@@ -53,13 +87,7 @@ void TFormWebSetup::ButtonNextClick() {
   try {
     switch (WizardState) {
       case License:
-        ShowPage(FrameStep21);
-        ButtonBack.SetVisible(true);
-        ButtonNext.SetVisible(true);
-        ButtonNext.SetEnabled(true);
-        ButtonNext.SetText(kNextCaption);
-        ButtonCancell.SetText(kCancelCaption);
-        WizardState = Destination;
+        EnterState(Destination);
         break;
       case Destination:
         CreateStartMenu = FrameStep21.CheckBoxCreateStartMenuFolder.Checked();
@@ -67,13 +95,7 @@ void TFormWebSetup::ButtonNextClick() {
         StartFolder = FrameStep21.ParentFolder;
         InstallDir = FrameStep21.EditPath.Text();
         if (!CreateInstallDir()) break;
-        ShowPage(FrameStep31);
-        ButtonBack.SetVisible(true);
-        ButtonNext.SetVisible(true);
-        ButtonNext.SetEnabled(true);
-        ButtonNext.SetText(kInstallCaption);
-        ButtonCancell.SetText(kCancelCaption);
-        WizardState = Ready;
+        EnterState(Ready);
         SaveSetupChoices();
         break;
       case Ready:
@@ -91,22 +113,10 @@ void TFormWebSetup::ButtonBackClick() {
   try {
     switch (WizardState) {
       case Destination:
-        ShowPage(FrameStep11);
-        ButtonBack.SetVisible(false);
-        ButtonNext.SetVisible(true);
-        UpdateNextFromLicenceChoice();
-        ButtonNext.SetText(kNextCaption);
-        ButtonCancell.SetText(kCancelCaption);
-        WizardState = License;
+        EnterState(License);
         break;
       case Ready:
-        ShowPage(FrameStep21);
-        ButtonBack.SetVisible(true);
-        ButtonNext.SetVisible(true);
-        ButtonNext.SetEnabled(true);
-        ButtonNext.SetText(kNextCaption);
-        ButtonCancell.SetText(kCancelCaption);
-        WizardState = Destination;
+        EnterState(Destination);
         break;
       default:
         break;
@@ -130,11 +140,7 @@ bool TFormWebSetup::CreateInstallDir() {
 }
 
 void TFormWebSetup::StartInstall() {
-  ShowPage(FrameStep41);
-  ButtonBack.SetVisible(false);
-  ButtonNext.SetVisible(false);
-  ButtonCancell.SetText(kCancelCaption);
-  WizardState = Installing;
+  EnterState(Installing);
 
   AddOwnFirewallRule();
 
@@ -168,20 +174,6 @@ void TFormWebSetup::StepProgress() {
   FrameStep41.ProgressBar1.SetPosition(FrameStep41.ProgressBar1.Position() + 1);
 }
 
-void TFormWebSetup::ShowFinishPage() {
-  ShowPage(FrameStep51);
-  ButtonBack.SetVisible(false);
-  ButtonNext.SetVisible(false);
-  ButtonCancell.SetText(kFinishCaption);
-  WizardState = Finished;
-}
+void TFormWebSetup::ShowFinishPage() { EnterState(Finished); }
 
-void TFormWebSetup::ShowReadyPage() {
-  ShowPage(FrameStep31);
-  ButtonBack.SetVisible(true);
-  ButtonNext.SetVisible(true);
-  ButtonNext.SetEnabled(true);
-  ButtonNext.SetText(kInstallCaption);
-  ButtonCancell.SetText(kCancelCaption);
-  WizardState = Ready;
-}
+void TFormWebSetup::ShowReadyPage() { EnterState(Ready); }

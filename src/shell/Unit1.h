@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 
 #include "engine/InstallView.h"
@@ -12,6 +13,7 @@
 #include "pages/UnitFrameStep3.h"
 #include "pages/UnitFrameStep4.h"
 #include "pages/UnitFrameStep5.h"
+#include "shell/SetupState.h"
 
 // The setup's one window: five stacked pages above Back, Next and Cancel. Its handlers are the
 // page controller and the ways out of setup; the install worker reaches it only through the
@@ -50,6 +52,9 @@ class TFormWebSetup : public TForm, public InstallView {
  private:
   // Makes page the only visible page: it is shown first, then the other four are hidden.
   void ShowPage(TPagePanel& page);
+  std::array<TPagePanel*, 5> Pages();
+  // Shows the page and buttons of state, as the page controller's table has them.
+  void EnterState(WizardStates state);
   void UpdateNextFromLicenceChoice();
   bool CreateInstallDir();
   void StartInstall();
