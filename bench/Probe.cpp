@@ -18,7 +18,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -26,6 +25,8 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "common/CommandLoop.h"
+#include "common/Json.h"
 
 namespace {
 
@@ -65,7 +66,8 @@ std::string Fixed(double value, int decimals = 6) {
 std::string Number(unsigned long long value) { return std::to_string(value); }
 
 std::string Failure(const std::string& why) {
-  return "{\"ok\": false, \"error\": \"" + why + ", error " + Number(::GetLastError()) + "\"}";
+  const std::string error = why + ", error " + Number(::GetLastError());
+  return "{\"ok\": false, \"error\": " + json::Quote(error, json::kShortEscapes) + "}";
 }
 
 // The counters of another process, as its own GetProcessMemoryInfo would give them.
@@ -337,20 +339,6 @@ std::string Dispatch(const std::string& line, bool& quit) {
 }  // namespace
 
 int main() {
-  std::string line;
-  bool quit = false;
-  while (!quit && std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    std::string answer;
-    try {
-      answer = Dispatch(line, quit);
-    } catch (const std::exception& error) {
-      answer = Failure(error.what());
-    }
-    std::fwrite(answer.data(), 1, answer.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  }
-  return 0;
+  return RunCommandLoop([](const std::string& line, bool& quit) { return Dispatch(line, quit); },
+                        [](const std::string& why) { return Failure(why); });
 }

@@ -4,10 +4,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "OwnedHandle.h"
 #include "RemoteFont.h"
 #include "WindowFacts.h"
+#include "common/CommandLoop.h"
 #include "common/Json.h"
 
 namespace {
@@ -309,20 +308,7 @@ std::string Dispatch(const std::string& line, RemoteFontReader& fonts, bool& qui
 
 int main() {
   RemoteFontReader fonts(DriverFolder() + kFontProbeName);
-  std::string line;
-  bool quit = false;
-  while (!quit && std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    std::string answer;
-    try {
-      answer = Dispatch(line, fonts, quit);
-    } catch (const std::exception& error) {
-      answer = Failure(error.what());
-    }
-    std::fwrite(answer.data(), 1, answer.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  }
-  return 0;
+  return RunCommandLoop(
+      [&fonts](const std::string& line, bool& quit) { return Dispatch(line, fonts, quit); },
+      [](const std::string& why) { return Failure(why); });
 }
