@@ -4,7 +4,7 @@ it was started to C:\\corvanta-tests\\launches.txt: its exe, command line and cu
 the CORVANTA_LAUNCH_MARK of its environment, whether the setup's window was visible, its own
 window, and the foreground window at the moment it showed. With CORVANTA_LAUNCH_BUSY=1 it never
 becomes idle for input. Started with "hold-foreground" it is a window that keeps the foreground
-until a launched program's window takes it."""
+until a launched program shows its window, and leaves it alone from then on."""
 
 import json
 import subprocess

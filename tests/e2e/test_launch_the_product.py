@@ -41,6 +41,15 @@ class LaunchTheProduct(SetupTestCase):
                         '"Launch Corvanta" is checked at first')
         return wizard
 
+    def describe_foreground(self, holder):
+        hwnd = self.driver.foreground()
+        if not hwnd:
+            return "no window has the foreground"
+        window = self.driver.info(hwnd)
+        whose = " (the holder)" if hwnd == holder.hwnd else ""
+        return (f"the foreground is {hwnd}{whose}, {window.cls} \"{window.text}\" "
+                f"of process {window.pid}")
+
     def assertNothingStarted(self):
         self.assertEqual(launches(), [])
         self.assertEqual(launched_processes(self.driver), [])
@@ -65,7 +74,7 @@ class LaunchTheProduct(SetupTestCase):
                          "the program showed its window behind another window")
         wait_until(lambda: self.driver.foreground() == launch["window"], STATE_TIMEOUT,
                    "the program's window to come to the front",
-                   lambda: f"the foreground is {self.driver.foreground()}")
+                   lambda: self.describe_foreground(holder))
         self.assertEqual(len(launches()), 1)
 
     def test_a_program_exe_at_the_root_of_the_drive_is_never_started(self):

@@ -10,7 +10,10 @@
 // messages, so it never becomes idle for input.
 // Started as `LaunchTarget hold-foreground` it is the window that holds the foreground meanwhile:
 // it takes the foreground back from any other window (clicking the setup's Finish button makes the
-// setup the foreground window, and hiding it leaves none) until a launch target's window has it.
+// setup the foreground window, and hiding it leaves none) until a launch target's window is shown.
+// It must stop then, not when the target has the foreground: Wine switches the foreground to the
+// target's thread at once but names its window only once that thread has handled the activation,
+// and a holder that took the foreground back from "none" in between would undo the switch.
 #include <windows.h>
 
 #include <string>
@@ -31,22 +34,17 @@ constexpr char kBusyVariable[] = "CORVANTA_LAUNCH_BUSY";
 constexpr UINT_PTR kHoldTimer = 1;
 constexpr UINT kHoldIntervalMs = 20;
 
-bool IsLaunchTargetWindow(HWND window) {
-  char className[64] = {};
-  ::GetClassNameA(window, className, sizeof className);
-  DWORD processId = 0;
-  ::GetWindowThreadProcessId(window, &processId);
-  return processId != ::GetCurrentProcessId() && std::string(className) == kWindowClass;
+bool LaunchTargetShown() {
+  HWND target = ::FindWindowA(kWindowClass, kTargetCaption);
+  return target && ::IsWindowVisible(target);
 }
 
 void HoldForeground(HWND window) {
-  HWND foreground = ::GetForegroundWindow();
-  if (foreground == window) return;
-  if (foreground && IsLaunchTargetWindow(foreground)) {
-    ::KillTimer(window, kHoldTimer);  // someone brought the launched program to the front
+  if (LaunchTargetShown()) {
+    ::KillTimer(window, kHoldTimer);  // from now on only whoever started it may move the foreground
     return;
   }
-  ::SetForegroundWindow(window);
+  if (::GetForegroundWindow() != window) ::SetForegroundWindow(window);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
