@@ -280,6 +280,11 @@ std::string Dispatch(const std::string& line, RemoteFontReader& fonts, bool& qui
   if (verb == "font") return FontCommand(args, fonts);
   if (verb == "gui") return GuiCommand(args);
   if (verb == "foreground") return Ok("hwnd", json::Handle(::GetForegroundWindow()));
+  if (verb == "activate") {
+    HWND window = args.Window();
+    ::SetForegroundWindow(window);
+    return Ok("foreground", json::Handle(::GetForegroundWindow()));
+  }
   if (verb == "click") return PostCommand(args.Window(), BM_CLICK, 0, 0);
   if (verb == "key") return KeyCommand(args);
   if (verb == "close") return PostCommand(args.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);

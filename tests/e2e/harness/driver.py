@@ -90,6 +90,9 @@ class Driver:
     def foreground(self):
         return self.ask("foreground")["hwnd"]
 
+    def activate(self, hwnd):
+        return self.ask(f"activate {hwnd}")["foreground"]
+
     def send(self, hwnd, message, wparam=0, lparam=0):
         return self.ask(f"send {hwnd} {message} {wparam} {lparam}")["result"]
 
