@@ -7,7 +7,8 @@
 # The command sees CORVANTA_TEST_CERTS: ca.pem, server.pem and server.key for the download host,
 # and other-ca.pem, other-server.pem, other-server.key from an authority nobody trusts.
 # With CORVANTA_SANDBOX_DISPLAY=keep and a local DISPLAY, the command uses that display instead
-# of Xvfb (the demo on the user's screen).
+# of Xvfb (the demo on the user's screen). CORVANTA_SANDBOX_SCREEN sets Xvfb's screen as
+# WIDTHxHEIGHTxDEPTH (1024x768x24 by default).
 set -euo pipefail
 
 if [ "${CORVANTA_IN_SANDBOX:-}" != 1 ]; then
@@ -56,7 +57,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 xvfb=
 if [ -z "$keep_display" ]; then
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${CORVANTA_SANDBOX_SCREEN:-1024x768x24}" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do
     [ -s "$work/display" ] && break
