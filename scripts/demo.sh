@@ -5,13 +5,15 @@
 # folder given as the first argument).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+pictures=$(realpath -m -- "${1:-$root/build/demo}")
 cd "$root"
 
 export CORVANTA_SOURCE_DIR=$root
-export CORVANTA_WIN32_BUILD_DIR=$root/build/win32
+export CORVANTA_WIN32_BUILD_DIR=${CORVANTA_WIN32_BUILD_DIR:-$root/build/win32}
 export WINEPREFIX=$root/build/demo-prefix
-pictures=${1:-$root/build/demo}
 payload=$root/build/demo-payload
+# The sandbox's private /tmp must still show the pictures' folder.
+export CORVANTA_SANDBOX_KEEP=$pictures
 
 tests/wine/make-prefix.sh "$WINEPREFIX" >/dev/null
 scripts/make-demo-payload.sh "$payload" >/dev/null
