@@ -5,12 +5,18 @@ a scenario about read-only files means something only when Wine does not run as 
 root (as CI runs), `become_ordinary_user()` creates or reuses the account ACCOUNT, prepares
 its prefix next to the shared one and then drops this whole process to that account for good:
 everything started afterwards (the driver, the setup, Wine's tools) runs as that user in that
-prefix. Anything that needs root, such as listening on port 443, must be started before."""
+prefix. Anything that needs root, such as listening on port 443, must be started before.
+
+A checkout may lie in a folder that other users cannot enter, such as root's home. Inside the
+sandbox's private mount namespace such a folder is opened for the account (see
+_let_others_enter); nothing changes outside the sandbox."""
 
 import os
 import pwd
 import shutil
+import stat
 import subprocess
+import sys
 import tempfile
 from pathlib import Path
 
@@ -36,6 +42,31 @@ def _home(shared_prefix):
     return shared_prefix.parent / f"{shared_prefix.name}-{ACCOUNT}"
 
 
+def _let_others_enter(path):
+    """Makes every folder above path one that others may enter, in this mount namespace only: a
+    folder closed to them is covered by a tmpfs that they may enter, holding bind mounts of all
+    its entries, so that it lists and holds exactly what it did. Folders are opened top down."""
+    if os.environ.get("CORVANTA_IN_SANDBOX") != "1":
+        raise RuntimeError("folders are opened to other users only inside the sandbox")
+    held = Path("/run/corvanta-sandbox")
+    for folder in reversed(Path(path).resolve().parents):
+        if os.stat(folder).st_mode & stat.S_IXOTH:
+            continue
+        original = Path(tempfile.mkdtemp(dir=held, prefix="closed-"))
+        subprocess.run(["mount", "--bind", str(folder), str(original)], check=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "mode=0755", "tmpfs", str(folder)], check=True)
+        for entry in original.iterdir():
+            place = folder / entry.name
+            if entry.is_symlink():
+                place.symlink_to(os.readlink(entry))
+                continue
+            if entry.is_dir():
+                place.mkdir()
+            else:
+                place.touch()
+            subprocess.run(["mount", "--bind", str(entry), str(place)], check=True)
+
+
 def become_ordinary_user():
     """Makes the rest of this process run as an ordinary user with a prefix of its own; returns
     that prefix. Without root the process already is an ordinary user and keeps its prefix."""
@@ -44,6 +75,8 @@ def become_ordinary_user():
         return prefix
     user = _account()
     home = _home(prefix)
+    for needed in (MAKE_PREFIX, os.environ["CORVANTA_WIN32_BUILD_DIR"], home, sys.executable):
+        _let_others_enter(needed)
     home.mkdir(exist_ok=True)
     os.chown(home, user.pw_uid, user.pw_gid)
     own_prefix = home / "wine-prefix"
