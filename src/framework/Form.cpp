@@ -4,12 +4,19 @@
 
 #include "Application.h"
 #include "Fonts.h"
+#include "Resources.h"
 
 namespace {
 
 constexpr DWORD kFormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+
+Icon LoadApplicationIcon(int size) {
+  return Icon(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr),
+                                              MAKEINTRESOURCEA(kApplicationIconId), IMAGE_ICON,
+                                              size, size, LR_DEFAULTCOLOR)));
+}
 
 }  // namespace
 
@@ -21,6 +28,7 @@ TForm::TForm(const FormLayout& form, const LayoutRow* layout, size_t count,
   SetDpi(WindowDpi(Handle()));
   PlaceAtCentre();
   SetText(form.caption);
+  LoadIcons();
   CreateChildren(layout, count, createPage);
 }
 
@@ -41,11 +49,24 @@ void TForm::PlaceAtCentre() {
   ::SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void TForm::LoadIcons() {
+  int dpi = Dpi();
+  Icon bigIcon = LoadApplicationIcon(SystemMetricForDpi(SM_CXICON, dpi));
+  Icon smallIcon = LoadApplicationIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
+  // Without an icon of its own the window shows its class's; that is all a failure costs.
+  ::SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+  ::SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+  // The window has let go of the old icons, which are destroyed here.
+  bigIcon_ = std::move(bigIcon);
+  smallIcon_ = std::move(smallIcon);
+}
+
 void TForm::MoveToDpi(int dpi, const RECT* suggested) {
   if (dpi <= 0) return;  // not a message the system would send
   ApplyDpi(dpi);
   // One form per process: once its controls have the new fonts, nothing uses the old ones.
   ReleaseFontsOtherThan(dpi);
+  LoadIcons();
   if (suggested) {
     ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
                    suggested->right - suggested->left, suggested->bottom - suggested->top,

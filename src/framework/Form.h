@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "Handles.h"
 #include "Window.h"
 
 // The client area is given in pixels at 96 DPI, like the layout tables.
@@ -35,9 +36,13 @@ class TForm : public TWindow {
  private:
   // Gives the window the frame of its client area at its DPI, centred on the screen.
   void PlaceAtCentre();
+  // The application's icon in the sizes of the title bar and of Alt+Tab at the window's DPI.
+  void LoadIcons();
   // WM_DPICHANGED: the window has moved to a monitor of another DPI, or the scale has changed.
   void MoveToDpi(int dpi, const RECT* suggested);
 
   FormLayout form_;
   HWND lastFocus_ = nullptr;
+  Icon bigIcon_;
+  Icon smallIcon_;
 };
