@@ -206,22 +206,15 @@ std::string FontCommand(Arguments& args, RemoteProbe& probe) {
   return json::Object().Add("ok", "true").Add("font", font).Add("outside", outside.Str()).Str();
 }
 
-std::string GdiObjectCommand(Arguments& args, RemoteProbe& probe) {
+// A probe export that answers one number about a handle of process PID (see Probe.h).
+std::string HandleQuestion(Arguments& args, RemoteProbe& probe, const char* exportName,
+                           const char* answerName) {
   DWORD processId = args.Number();
   DWORD handle = args.Number();
-  DWORD type = 0;
+  DWORD answer = 0;
   std::string error;
-  if (!probe.GdiObjectType(processId, handle, type, error)) return Failure(error);
-  return Ok("type", json::Number(type));
-}
-
-std::string IconWidthCommand(Arguments& args, RemoteProbe& probe) {
-  DWORD processId = args.Number();
-  DWORD icon = args.Number();
-  DWORD width = 0;
-  std::string error;
-  if (!probe.IconWidth(processId, icon, width, error)) return Failure(error);
-  return Ok("width", json::Number(width));
+  if (!probe.Call(processId, exportName, handle, answer, error)) return Failure(error);
+  return Ok(answerName, json::Number(answer));
 }
 
 std::string SendInsideCommand(Arguments& args, RemoteProbe& probe) {
@@ -324,8 +317,8 @@ std::string Dispatch(const std::string& line, RemoteProbe& probe, bool& quit) {
   if (verb == "tree") return Ok("window", facts::Describe(args.Window(), true));
   if (verb == "info") return Ok("window", facts::Describe(args.Window(), false));
   if (verb == "font") return FontCommand(args, probe);
-  if (verb == "gdi_object") return GdiObjectCommand(args, probe);
-  if (verb == "icon_width") return IconWidthCommand(args, probe);
+  if (verb == "gdi_object") return HandleQuestion(args, probe, kGdiObjectTypeExport, "type");
+  if (verb == "icon_width") return HandleQuestion(args, probe, kIconWidthExport, "width");
   if (verb == "gui") return GuiCommand(args);
   if (verb == "foreground") return Ok("hwnd", json::Handle(::GetForegroundWindow()));
   if (verb == "activate") {

@@ -158,14 +158,6 @@ bool RemoteProbe::DescribeFont(HWND window, FontReport& report, std::string& err
   return true;
 }
 
-bool RemoteProbe::GdiObjectType(DWORD processId, DWORD handle, DWORD& type, std::string& error) {
-  return Call(processId, kGdiObjectTypeExport, handle, type, error);
-}
-
-bool RemoteProbe::IconWidth(DWORD processId, DWORD icon, DWORD& width, std::string& error) {
-  return Call(processId, kIconWidthExport, icon, width, error);
-}
-
 bool RemoteProbe::SendInside(InsideMessage& message, std::string& error) {
   DWORD processId = 0;
   ::GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<uintptr_t>(message.window)), &processId);

@@ -17,10 +17,9 @@ class RemoteProbe {
 
   // The window's font, as its process sees it, in report.
   bool DescribeFont(HWND window, FontReport& report, std::string& error);
-  // GetObjectType of a GDI handle in the process: 0 when it names no object (any more).
-  bool GdiObjectType(DWORD processId, DWORD handle, DWORD& type, std::string& error);
-  // The width of an icon of the process, 0 when the handle names none.
-  bool IconWidth(DWORD processId, DWORD icon, DWORD& width, std::string& error);
+  // Runs the probe's export in the process with parameter; its exit code in answer.
+  bool Call(DWORD processId, const char* exportName, DWORD parameter, DWORD& answer,
+            std::string& error);
   // Sends the message to its window from a thread of the window's process, with the message
   // (and its rectangle) in that process's memory; fills in the answer.
   bool SendInside(InsideMessage& message, std::string& error);
@@ -34,9 +33,6 @@ class RemoteProbe {
   // The process with the probe loaded, loading it first if need be; null on failure.
   Injected* Target(DWORD processId, std::string& error);
   bool Inject(DWORD processId, Injected& target, std::string& error);
-  // Runs the probe's export in the process with parameter; its exit code in answer.
-  bool Call(DWORD processId, const char* exportName, DWORD parameter, DWORD& answer,
-            std::string& error);
   bool RunRemote(HANDLE process, DWORD startAddress, DWORD parameter, DWORD& exitCode,
                  std::string& error);
 
