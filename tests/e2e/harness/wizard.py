@@ -162,7 +162,8 @@ class Wizard:
             if not condition(window):
                 return None
             again = self.snapshot()
-            return again if condition(again) and visible_state(again) == visible_state(window) else None
+            unchanged = visible_state(again) == visible_state(window)
+            return again if condition(again) and unchanged else None
         return wait_until(check, timeout, what, self.describe)
 
     def wait_page(self, name, timeout=STATE_TIMEOUT):
