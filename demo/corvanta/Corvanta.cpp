@@ -11,6 +11,7 @@ constexpr char kWindowClass[] = "CorvantaDemoWindow";
 constexpr char kWindowTitle[] = "Corvanta";
 constexpr char kInstalledText[] = "Corvanta is installed.";
 constexpr int kMargin = 16;
+constexpr int kIconId = 1;  // Corvanta.rc
 
 // The text of the window: kInstalledText, a blank line and the folder of the exe.
 void ComposeText(char* text, size_t size) {
@@ -52,7 +53,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance;
   windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-  windowClass.hIcon = ::LoadIconA(nullptr, IDI_APPLICATION);
+  // The system finds the small icon of the title bar in the same resource.
+  windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(kIconId));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kWindowClass;
   if (!::RegisterClassA(&windowClass)) return 1;

@@ -1,8 +1,8 @@
 #include "Bevel.h"
 
-std::unique_ptr<TBevel> TBevel::Create(const LayoutRow& row, HWND parent) {
+std::unique_ptr<TBevel> TBevel::Create(const LayoutRow& row, HWND parent, int dpi) {
   std::unique_ptr<TBevel> bevel(new TBevel(row.name));
-  bevel->CreateHandle("STATIC", CommonStyle(row) | SS_OWNERDRAW, 0, row, parent);
+  bevel->CreateHandle("STATIC", CommonStyle(row) | SS_OWNERDRAW, 0, row, parent, dpi);
   return bevel;
 }
 

@@ -7,7 +7,7 @@
 // An etched line along the top edge of its rectangle.
 class TBevel : public TControl {
  public:
-  static std::unique_ptr<TBevel> Create(const LayoutRow& row, HWND parent);
+  static std::unique_ptr<TBevel> Create(const LayoutRow& row, HWND parent, int dpi);
 
   void HandleDrawItem(const DRAWITEMSTRUCT& item) override;
 

@@ -1,8 +1,9 @@
 #include "Button.h"
 
-std::unique_ptr<TButton> TButton::Create(const LayoutRow& row, HWND parent) {
+std::unique_ptr<TButton> TButton::Create(const LayoutRow& row, HWND parent, int dpi) {
   std::unique_ptr<TButton> button(new TButton(row.name));
-  button->CreateHandle("BUTTON", CommonStyle(row) | WS_TABSTOP | BS_PUSHBUTTON, 0, row, parent);
+  button->CreateHandle("BUTTON", CommonStyle(row) | WS_TABSTOP | BS_PUSHBUTTON, 0, row, parent,
+                       dpi);
   return button;
 }
 

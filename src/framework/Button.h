@@ -7,7 +7,7 @@
 
 class TButton : public TControl {
  public:
-  static std::unique_ptr<TButton> Create(const LayoutRow& row, HWND parent);
+  static std::unique_ptr<TButton> Create(const LayoutRow& row, HWND parent, int dpi);
 
   std::function<void()> OnClick;
 

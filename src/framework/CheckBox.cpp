@@ -1,8 +1,8 @@
 #include "CheckBox.h"
 
-std::unique_ptr<TCheckBox> TCheckBox::Create(const LayoutRow& row, HWND parent) {
+std::unique_ptr<TCheckBox> TCheckBox::Create(const LayoutRow& row, HWND parent, int dpi) {
   std::unique_ptr<TCheckBox> box(new TCheckBox(row.name));
-  box->CreateHandle("BUTTON", CommonStyle(row) | WS_TABSTOP | BS_AUTOCHECKBOX, 0, row, parent);
+  box->CreateHandle("BUTTON", CommonStyle(row) | WS_TABSTOP | BS_AUTOCHECKBOX, 0, row, parent, dpi);
   box->SetChecked((row.flags & kChecked) != 0);
   return box;
 }

@@ -7,7 +7,7 @@
 
 class TCheckBox : public TControl {
  public:
-  static std::unique_ptr<TCheckBox> Create(const LayoutRow& row, HWND parent);
+  static std::unique_ptr<TCheckBox> Create(const LayoutRow& row, HWND parent, int dpi);
 
   bool Checked() const;
   void SetChecked(bool checked);

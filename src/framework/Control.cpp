@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "Dpi.h"
 #include "Fonts.h"
 
 bool TControl::Visible() const { return ::IsWindowVisible(handle_) != FALSE; }
@@ -59,14 +60,29 @@ TControl* TControl::FromHandle(HWND handle) {
   return reinterpret_cast<TControl*>(::GetWindowLongPtrA(handle, GWLP_USERDATA));
 }
 
+void TControl::ApplyDpi(int dpi) {
+  if (!row_) return;
+  PlaceForDpi(dpi);
+  ::SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(*row_, dpi)), TRUE);
+}
+
 void TControl::CreateHandle(const char* className, DWORD style, DWORD exStyle,
-                            const LayoutRow& row, HWND parent) {
-  HWND handle = ::CreateWindowExA(exStyle, className, row.text ? row.text : "", style, row.left,
-                                  row.top, row.width, row.height, parent, nullptr,
-                                  ::GetModuleHandleA(nullptr), nullptr);
+                            const LayoutRow& row, HWND parent, int dpi) {
+  RECT place = ScaledRect(row, dpi);
+  HWND handle = ::CreateWindowExA(exStyle, className, row.text ? row.text : "", style, place.left,
+                                  place.top, place.right - place.left, place.bottom - place.top,
+                                  parent, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   if (!handle) throw std::runtime_error("Cannot create the control " + name_);
+  SetRow(row);
   Attach(handle);
-  ::SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row)), FALSE);
+  ::SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row, dpi)), FALSE);
+}
+
+void TControl::PlaceForDpi(int dpi) {
+  if (!row_) return;
+  RECT place = ScaledRect(*row_, dpi);
+  ::SetWindowPos(handle_, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TControl::Attach(HWND handle) {
@@ -81,7 +97,15 @@ DWORD CommonStyle(const LayoutRow& row) {
   return style;
 }
 
-HFONT FontOf(const LayoutRow& row) {
+HFONT FontOf(const LayoutRow& row, int dpi) {
   int height = row.fontHeight > 0 ? row.fontHeight : kWindowFontHeight;
-  return GetTahomaFont(height, (row.flags & kBold) != 0);
+  return GetTahomaFont(height, (row.flags & kBold) != 0, dpi);
+}
+
+RECT ScaledRect(const LayoutRow& row, int dpi) {
+  // Right and bottom edges are the scaled sizes added to the scaled corner, so that every
+  // control keeps exactly its scaled width and height.
+  int left = ScaleForDpi(row.left, dpi);
+  int top = ScaleForDpi(row.top, dpi);
+  return RECT{left, top, left + ScaleForDpi(row.width, dpi), top + ScaleForDpi(row.height, dpi)};
 }

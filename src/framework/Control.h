@@ -35,16 +35,24 @@ class TControl {
   // The system colour the control's background is painted in, given its container's colour.
   virtual int BackgroundSysColor(int containerSysColor) const { return containerSysColor; }
 
+  // Lays the control out again from its layout row for dpi: its rectangle and its font.
+  virtual void ApplyDpi(int dpi);
+
   // The object that owns a child window created by this layer, or null.
   static TControl* FromHandle(HWND handle);
 
  protected:
   explicit TControl(std::string name) : name_(std::move(name)) {}
 
-  // Creates the window, remembers it and gives it the font of the row.
+  // Creates the window at the row's place for dpi, remembers it and gives it the row's font.
   void CreateHandle(const char* className, DWORD style, DWORD exStyle, const LayoutRow& row,
-                    HWND parent);
+                    HWND parent, int dpi);
   void Attach(HWND handle);
+  // The row the control was made from, one of the layout tables, which live as long as the
+  // program. A form has none.
+  void SetRow(const LayoutRow& row) { row_ = &row; }
+  // Moves the window to its row's rectangle, scaled for dpi.
+  void PlaceForDpi(int dpi);
 
  private:
   // A control that hides or disables itself while it holds the keyboard focus hands it on to
@@ -54,8 +62,11 @@ class TControl {
 
   std::string name_;
   HWND handle_ = nullptr;
+  const LayoutRow* row_ = nullptr;
 };
 
 // Window styles that every row implies: child, visible unless hidden, disabled if asked.
 DWORD CommonStyle(const LayoutRow& row);
-HFONT FontOf(const LayoutRow& row);
+HFONT FontOf(const LayoutRow& row, int dpi);
+// The row's rectangle in pixels at dpi.
+RECT ScaledRect(const LayoutRow& row, int dpi);

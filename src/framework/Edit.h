@@ -7,7 +7,7 @@
 // A single-line edit; read-only ones change only through SetText.
 class TEdit : public TControl {
  public:
-  static std::unique_ptr<TEdit> Create(const LayoutRow& row, HWND parent);
+  static std::unique_ptr<TEdit> Create(const LayoutRow& row, HWND parent, int dpi);
 
   int BackgroundSysColor(int) const override { return COLOR_WINDOW; }
 

@@ -1,6 +1,10 @@
 #include "Form.h"
 
+#include <algorithm>
+
 #include "Application.h"
+#include "Fonts.h"
+#include "Resources.h"
 
 namespace {
 
@@ -8,20 +12,66 @@ constexpr DWORD kFormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
 
+Icon LoadApplicationIcon(int size) {
+  return Icon(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr),
+                                              MAKEINTRESOURCEA(kApplicationIconId), IMAGE_ICON,
+                                              size, size, LR_DEFAULTCOLOR)));
+}
+
 }  // namespace
 
 TForm::TForm(const FormLayout& form, const LayoutRow* layout, size_t count,
              const PageFactory& createPage)
-    : TWindow(form.className, COLOR_BTNFACE) {
-  RECT frame = {0, 0, form.clientWidth, form.clientHeight};
-  ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+    : TWindow(form.className, COLOR_BTNFACE), form_(form) {
+  // Created without a size: its DPI is known only once it exists.
+  CreateWindowHandle(form.className, kFormStyle, kFormExStyle, 0, 0, 0, 0, nullptr);
+  SetDpi(WindowDpi(Handle()));
+  PlaceAtCentre();
+  SetText(form.caption);
+  LoadIcons();
+  CreateChildren(layout, count, createPage);
+}
+
+void TForm::PlaceAtCentre() {
+  int dpi = Dpi();
+  RECT frame = {0, 0, ScaleForDpi(form_.clientWidth, dpi), ScaleForDpi(form_.clientHeight, dpi)};
+  AdjustWindowRectForDpi(frame, kFormStyle, kFormExStyle, dpi);
   int width = frame.right - frame.left;
   int height = frame.bottom - frame.top;
   int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  CreateWindowHandle(form.className, kFormStyle, kFormExStyle, left, top, width, height, nullptr);
-  SetText(form.caption);
-  CreateChildren(layout, count, createPage);
+  // A window larger than the work area keeps its size, with its title bar within reach.
+  RECT workArea;
+  if (::SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0)) {
+    left = std::max(left, static_cast<int>(workArea.left));
+    top = std::max(top, static_cast<int>(workArea.top));
+  }
+  ::SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::LoadIcons() {
+  int dpi = Dpi();
+  Icon bigIcon = LoadApplicationIcon(SystemMetricForDpi(SM_CXICON, dpi));
+  Icon smallIcon = LoadApplicationIcon(SystemMetricForDpi(SM_CXSMICON, dpi));
+  // Without an icon of its own the window shows its class's; that is all a failure costs.
+  ::SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+  ::SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+  // The window has let go of the old icons, which are destroyed here.
+  bigIcon_ = std::move(bigIcon);
+  smallIcon_ = std::move(smallIcon);
+}
+
+void TForm::MoveToDpi(int dpi, const RECT* suggested) {
+  if (dpi <= 0) return;  // not a message the system would send
+  ApplyDpi(dpi);
+  // One form per process: once its controls have the new fonts, nothing uses the old ones.
+  ReleaseFontsOtherThan(dpi);
+  LoadIcons();
+  if (suggested) {
+    ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void TForm::Show() {
@@ -44,6 +94,9 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       if (OnDestroy) OnDestroy();
       if (Application && Application->MainForm() == this) ::PostQuitMessage(0);
+      return 0;
+    case WM_DPICHANGED:
+      MoveToDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_ACTIVATE:
       // As in a dialog: keep the focused control while another window is active, and give

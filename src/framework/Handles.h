@@ -70,6 +70,12 @@ struct GdiObjectTraits {
   static void Close(Handle handle) noexcept { ::DeleteObject(handle); }
 };
 
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle handle) noexcept { ::DestroyIcon(handle); }
+};
+
 struct CoTaskMemoryTraits {
   using Handle = void*;
   static Handle Invalid() noexcept { return nullptr; }
@@ -80,6 +86,7 @@ using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
+using Icon = UniqueHandle<IconTraits>;
 using CoTaskMemory = UniqueHandle<CoTaskMemoryTraits>;
 
 // COM stays initialised on this thread for the life of the object, when the initialisation worked.

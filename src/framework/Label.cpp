@@ -1,16 +1,21 @@
 #include "Label.h"
 
-std::unique_ptr<TLabel> TLabel::Create(const LayoutRow& row, HWND parent) {
+std::unique_ptr<TLabel> TLabel::Create(const LayoutRow& row, HWND parent, int dpi) {
   bool wordWrap = (row.flags & kWordWrap) != 0;
   std::unique_ptr<TLabel> label(new TLabel(row.name, wordWrap));
   DWORD style = CommonStyle(row) | SS_NOPREFIX | (wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
-  label->CreateHandle("STATIC", style, 0, row, parent);
+  label->CreateHandle("STATIC", style, 0, row, parent, dpi);
   label->AdjustSize();
   return label;
 }
 
 void TLabel::SetCaption(const std::string& text) {
   SetText(text);
+  AdjustSize();
+}
+
+void TLabel::ApplyDpi(int dpi) {
+  TControl::ApplyDpi(dpi);
   AdjustSize();
 }
 

@@ -8,9 +8,10 @@
 // height of the wrapped lines within its width when it does.
 class TLabel : public TControl {
  public:
-  static std::unique_ptr<TLabel> Create(const LayoutRow& row, HWND parent);
+  static std::unique_ptr<TLabel> Create(const LayoutRow& row, HWND parent, int dpi);
 
   void SetCaption(const std::string& text);
+  void ApplyDpi(int dpi) override;
 
  private:
   TLabel(std::string name, bool wordWrap) : TControl(std::move(name)), wordWrap_(wordWrap) {}

@@ -15,13 +15,13 @@ LRESULT CALLBACK ReadOnlyMemoProcedure(HWND handle, UINT message, WPARAM wParam,
 
 }  // namespace
 
-std::unique_ptr<TMemo> TMemo::Create(const LayoutRow& row, HWND parent) {
+std::unique_ptr<TMemo> TMemo::Create(const LayoutRow& row, HWND parent, int dpi) {
   std::unique_ptr<TMemo> memo(new TMemo(row.name));
   DWORD style = CommonStyle(row) | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL;
   bool readOnly = (row.flags & kReadOnly) != 0;
   if (readOnly) style |= ES_READONLY;
   if (row.flags & kVerticalScroll) style |= WS_VSCROLL;
-  memo->CreateHandle("EDIT", style, WS_EX_CLIENTEDGE, row, parent);
+  memo->CreateHandle("EDIT", style, WS_EX_CLIENTEDGE, row, parent, dpi);
   if (readOnly) {
     WNDPROC previous = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
         memo->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ReadOnlyMemoProcedure)));

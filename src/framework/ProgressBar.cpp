@@ -7,9 +7,9 @@ constexpr DWORD kRepaintInterval = 100;  // milliseconds
 constexpr UINT_PTR kRepaintTimer = 1;
 }  // namespace
 
-std::unique_ptr<TProgressBar> TProgressBar::Create(const LayoutRow& row, HWND parent) {
+std::unique_ptr<TProgressBar> TProgressBar::Create(const LayoutRow& row, HWND parent, int dpi) {
   std::unique_ptr<TProgressBar> bar(new TProgressBar(row.name));
-  bar->CreateHandle(PROGRESS_CLASSA, CommonStyle(row), 0, row, parent);
+  bar->CreateHandle(PROGRESS_CLASSA, CommonStyle(row), 0, row, parent, dpi);
   bar->SetRange(0, 0);
   return bar;
 }

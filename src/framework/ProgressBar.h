@@ -9,7 +9,7 @@
 // otherwise each cost a repaint, and a thread that waits for a step would wait for it too.
 class TProgressBar : public TControl {
  public:
-  static std::unique_ptr<TProgressBar> Create(const LayoutRow& row, HWND parent);
+  static std::unique_ptr<TProgressBar> Create(const LayoutRow& row, HWND parent, int dpi);
 
   void SetRange(int minimum, int maximum);
   int Position() const;

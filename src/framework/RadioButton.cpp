@@ -1,12 +1,12 @@
 #include "RadioButton.h"
 
-std::unique_ptr<TRadioButton> TRadioButton::Create(const LayoutRow& row, HWND parent,
+std::unique_ptr<TRadioButton> TRadioButton::Create(const LayoutRow& row, HWND parent, int dpi,
                                                    bool firstOfGroup) {
   std::unique_ptr<TRadioButton> button(new TRadioButton(row.name));
   DWORD style = CommonStyle(row) | BS_AUTORADIOBUTTON;
   if (firstOfGroup) style |= WS_GROUP;
   if (row.flags & (kChecked | kTabStop)) style |= WS_TABSTOP;
-  button->CreateHandle("BUTTON", style, 0, row, parent);
+  button->CreateHandle("BUTTON", style, 0, row, parent, dpi);
   if (row.flags & kChecked) ::SendMessageA(button->Handle(), BM_SETCHECK, BST_CHECKED, 0);
   return button;
 }

@@ -9,7 +9,7 @@
 // the checked one is a tab stop, as in any Windows dialog; the arrow keys move within the group.
 class TRadioButton : public TControl {
  public:
-  static std::unique_ptr<TRadioButton> Create(const LayoutRow& row, HWND parent,
+  static std::unique_ptr<TRadioButton> Create(const LayoutRow& row, HWND parent, int dpi,
                                               bool firstOfGroup);
 
   bool Checked() const;

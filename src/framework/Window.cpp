@@ -14,6 +14,7 @@
 #include "Memo.h"
 #include "ProgressBar.h"
 #include "RadioButton.h"
+#include "Resources.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ void RegisterClassOnce(const char* className, int backgroundSysColor, WNDPROC pr
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(1));
+  windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(kApplicationIconId));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(backgroundSysColor + 1));
   windowClass.lpszClassName = className;
   if (!::RegisterClassExA(&windowClass)) {
@@ -57,6 +58,17 @@ void TWindow::CreateWindowHandle(const char* className, DWORD style, DWORD exSty
   if (!handle) throw std::runtime_error("Cannot create the window " + Name());
 }
 
+int TWindow::ContainerDpi(HWND parent) {
+  auto* container = dynamic_cast<TWindow*>(TControl::FromHandle(parent));
+  return container ? container->Dpi() : WindowDpi(parent);
+}
+
+void TWindow::ApplyDpi(int dpi) {
+  dpi_ = dpi;
+  PlaceForDpi(dpi);
+  for (const std::unique_ptr<TControl>& control : children_) control->ApplyDpi(dpi);
+}
+
 void TWindow::CreateChildren(const LayoutRow* layout, size_t count,
                              const PageFactory& createPage) {
   std::vector<TControl*> created;
@@ -65,17 +77,17 @@ void TWindow::CreateChildren(const LayoutRow* layout, size_t count,
     const LayoutRow& row = layout[i];
     std::unique_ptr<TControl> control;
     switch (row.kind) {
-      case ControlKind::Label: control = TLabel::Create(row, Handle()); break;
-      case ControlKind::Button: control = TButton::Create(row, Handle()); break;
-      case ControlKind::CheckBox: control = TCheckBox::Create(row, Handle()); break;
+      case ControlKind::Label: control = TLabel::Create(row, Handle(), dpi_); break;
+      case ControlKind::Button: control = TButton::Create(row, Handle(), dpi_); break;
+      case ControlKind::CheckBox: control = TCheckBox::Create(row, Handle(), dpi_); break;
       case ControlKind::RadioButton:
-        control = TRadioButton::Create(row, Handle(), !radioSeen);
+        control = TRadioButton::Create(row, Handle(), dpi_, !radioSeen);
         radioSeen = true;
         break;
-      case ControlKind::Edit: control = TEdit::Create(row, Handle()); break;
-      case ControlKind::Memo: control = TMemo::Create(row, Handle()); break;
-      case ControlKind::Bevel: control = TBevel::Create(row, Handle()); break;
-      case ControlKind::ProgressBar: control = TProgressBar::Create(row, Handle()); break;
+      case ControlKind::Edit: control = TEdit::Create(row, Handle(), dpi_); break;
+      case ControlKind::Memo: control = TMemo::Create(row, Handle(), dpi_); break;
+      case ControlKind::Bevel: control = TBevel::Create(row, Handle(), dpi_); break;
+      case ControlKind::ProgressBar: control = TProgressBar::Create(row, Handle(), dpi_); break;
       case ControlKind::Page:
         if (createPage) control = createPage(row, Handle());
         break;

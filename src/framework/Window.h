@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Control.h"
+#include "Dpi.h"
 
 // A window of our own class: a form or a page. Its messages reach HandleMessage through the
 // window-procedure thunk, which turns any exception into the application's exception display,
@@ -18,6 +19,11 @@ class TWindow : public TControl {
  public:
   using PageFactory = std::function<std::unique_ptr<TControl>(const LayoutRow& row, HWND parent)>;
 
+  // The DPI its layout is scaled for.
+  int Dpi() const { return dpi_; }
+  // Places the window for dpi, if it has a row, and lays out every control in it again.
+  void ApplyDpi(int dpi) override;
+
  protected:
   TWindow(std::string name, int backgroundSysColor)
       : TControl(std::move(name)), backgroundSysColor_(backgroundSysColor) {}
@@ -25,9 +31,13 @@ class TWindow : public TControl {
   void CreateWindowHandle(const char* className, DWORD style, DWORD exStyle, int left, int top,
                           int width, int height, HWND parent);
 
-  // Creates the rows of a layout as children, in the order given, and then stacks them by tab
-  // order, which is the order the dialog manager's Tab key follows. Rows of kind Page are made
-  // by createPage.
+  void SetDpi(int dpi) { dpi_ = dpi; }
+  // The DPI of the window that will contain a new one: its container's, if that is ours.
+  static int ContainerDpi(HWND parent);
+
+  // Creates the rows of a layout as children for the window's DPI, in the order given, and
+  // then stacks them by tab order, which is the order the dialog manager's Tab key follows.
+  // Rows of kind Page are made by createPage.
   void CreateChildren(const LayoutRow* layout, size_t count,
                       const PageFactory& createPage = PageFactory());
 
@@ -48,5 +58,6 @@ class TWindow : public TControl {
   static LRESULT CALLBACK WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 
   int backgroundSysColor_;
+  int dpi_ = kLayoutDpi;
   std::vector<std::unique_ptr<TControl>> children_;
 };

@@ -11,7 +11,7 @@
 
 #include "Keys.h"
 #include "OwnedHandle.h"
-#include "RemoteFont.h"
+#include "RemoteProbe.h"
 #include "WindowFacts.h"
 #include "common/CommandLoop.h"
 #include "common/Json.h"
@@ -20,7 +20,7 @@ namespace {
 
 constexpr DWORD kPollMs = 50;
 constexpr DWORD kForegroundTimeoutMs = 5000;
-constexpr wchar_t kFontProbeName[] = L"CorvantaFontProbe.dll";
+constexpr wchar_t kProbeName[] = L"CorvantaProbe.dll";
 
 // A command line being taken apart: numbers first, a text (which may hold spaces) last.
 class Arguments {
@@ -168,14 +168,14 @@ std::string SendCommand(Arguments& args) {
   return Ok("result", json::Number(static_cast<long long>(static_cast<LRESULT>(result))));
 }
 
-std::string FontCommand(Arguments& args, RemoteFontReader& fonts) {
+std::string FontCommand(Arguments& args, RemoteProbe& probe) {
   HWND window = args.Window();
   // Asked here only to record what an outside tool gets: under Wine, 0 and no description.
   DWORD_PTR outsideHandle = 0;
   ::SendMessageTimeoutW(window, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &outsideHandle);
   FontReport report = {};
   std::string error;
-  if (!fonts.Describe(window, report, error)) return Failure(error);
+  if (!probe.DescribeFont(window, report, error)) return Failure(error);
   LOGFONTW outsideView = {};
   bool readableOutside = report.font &&
       ::GetObjectW(reinterpret_cast<HFONT>(static_cast<uintptr_t>(report.font)), sizeof(outsideView), &outsideView) != 0;
@@ -201,8 +201,47 @@ std::string FontCommand(Arguments& args, RemoteFontReader& fonts) {
                            .Add("character_height", json::Number(realized.tmHeight - realized.tmInternalLeading))
                            .Add("weight", json::Number(realized.tmWeight))
                            .Str())
+      .Add("text_width", json::Number(report.textExtent.cx))
       .Str();
   return json::Object().Add("ok", "true").Add("font", font).Add("outside", outside.Str()).Str();
+}
+
+// A probe export that answers one number about a handle of process PID (see Probe.h).
+std::string HandleQuestion(Arguments& args, RemoteProbe& probe, const char* exportName,
+                           const char* answerName) {
+  DWORD processId = args.Number();
+  DWORD handle = args.Number();
+  DWORD answer = 0;
+  std::string error;
+  if (!probe.Call(processId, exportName, handle, answer, error)) return Failure(error);
+  return Ok(answerName, json::Number(answer));
+}
+
+std::string SendInsideCommand(Arguments& args, RemoteProbe& probe) {
+  InsideMessage message = {};
+  message.window = reinterpret_cast<DWORD>(args.Window());
+  message.message = args.Number();
+  message.wParam = args.Number();
+  message.lParam = args.Number();
+  std::string error;
+  if (!probe.SendInside(message, error)) return Failure(error);
+  return Ok("result", json::Number(static_cast<long long>(static_cast<LONG>(message.result))));
+}
+
+std::string DpiChangedCommand(Arguments& args, RemoteProbe& probe) {
+  InsideMessage message = {};
+  message.window = reinterpret_cast<DWORD>(args.Window());
+  message.message = WM_DPICHANGED;
+  WORD dpi = static_cast<WORD>(args.Number());
+  message.wParam = MAKEWPARAM(dpi, dpi);
+  message.withRect = 1;
+  message.rect.left = static_cast<LONG>(args.Number());
+  message.rect.top = static_cast<LONG>(args.Number());
+  message.rect.right = static_cast<LONG>(args.Number());
+  message.rect.bottom = static_cast<LONG>(args.Number());
+  std::string error;
+  if (!probe.SendInside(message, error)) return Failure(error);
+  return Ok();
 }
 
 std::string ProcessesCommand() {
@@ -260,7 +299,7 @@ std::string TerminateCommand(Arguments& args) {
   return Ok("terminated", "true");
 }
 
-std::string Dispatch(const std::string& line, RemoteFontReader& fonts, bool& quit) {
+std::string Dispatch(const std::string& line, RemoteProbe& probe, bool& quit) {
   Arguments args(line);
   std::string verb = args.Word();
   if (verb == "hello") {
@@ -277,7 +316,9 @@ std::string Dispatch(const std::string& line, RemoteFontReader& fonts, bool& qui
   if (verb == "top_windows") return Ok("windows", facts::TopLevelWindows(args.Number()));
   if (verb == "tree") return Ok("window", facts::Describe(args.Window(), true));
   if (verb == "info") return Ok("window", facts::Describe(args.Window(), false));
-  if (verb == "font") return FontCommand(args, fonts);
+  if (verb == "font") return FontCommand(args, probe);
+  if (verb == "gdi_object") return HandleQuestion(args, probe, kGdiObjectTypeExport, "type");
+  if (verb == "icon_width") return HandleQuestion(args, probe, kIconWidthExport, "width");
   if (verb == "gui") return GuiCommand(args);
   if (verb == "foreground") return Ok("hwnd", json::Handle(::GetForegroundWindow()));
   if (verb == "activate") {
@@ -295,6 +336,8 @@ std::string Dispatch(const std::string& line, RemoteFontReader& fonts, bool& qui
     return PostCommand(window, message, wParam, static_cast<LPARAM>(args.Number()));
   }
   if (verb == "send") return SendCommand(args);
+  if (verb == "send_inside") return SendInsideCommand(args, probe);
+  if (verb == "dpi_changed") return DpiChangedCommand(args, probe);
   if (verb == "boxes") return Ok("boxes", facts::MessageBoxes(args.Number()));
   if (verb == "answer") return AnswerCommand(args);
   if (verb == "processes") return ProcessesCommand();
@@ -307,8 +350,8 @@ std::string Dispatch(const std::string& line, RemoteFontReader& fonts, bool& qui
 }  // namespace
 
 int main() {
-  RemoteFontReader fonts(DriverFolder() + kFontProbeName);
+  RemoteProbe probe(DriverFolder() + kProbeName);
   return RunCommandLoop(
-      [&fonts](const std::string& line, bool& quit) { return Dispatch(line, fonts, quit); },
+      [&probe](const std::string& line, bool& quit) { return Dispatch(line, probe, quit); },
       [](const std::string& why) { return Failure(why); });
 }

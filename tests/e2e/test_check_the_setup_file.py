@@ -1,7 +1,9 @@
 """What the built setup file declares before it runs: the administrator manifest with Common
-Controls 6, the version resource, and imports of system DLLs only. Read from the file itself."""
+Controls 6, the version resource, the icon, and imports of system DLLs only. Read from the file
+itself."""
 
 import os
+import struct
 import sys
 import unittest
 import xml.etree.ElementTree as ElementTree
@@ -13,6 +15,13 @@ from harness.pe import PeFile  # noqa: E402
 
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+
+# Every size Windows asks for between 100 % and 200 % scaling (16 to 64), and Explorer's
+# largest view; each an 8-bit RGBA PNG (colour type 6), which keeps the icon this small.
+ICON_SIZES = [16, 20, 24, 32, 40, 48, 64, 256]
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+PNG_RGBA = 6
+ICON_BYTES_AT_MOST = 16 * 1024
 
 # The KnownDLLs of 32-bit programs on Windows 7 and later: Windows maps these from the system
 # folder whatever the search order, so importing them statically cannot load a planted copy.
@@ -56,6 +65,18 @@ class CheckTheSetupFile(unittest.TestCase):
         for field, value in expected.items():
             with self.subTest(field=field):
                 self.assertEqual(common_controls[0].get(field), value)
+
+    def test_the_first_icon_has_every_size_as_a_small_png(self):
+        images = self.exe.first_icon()
+        self.assertIsNotNone(images, "the exe has an icon")
+        self.assertEqual(sorted(width for width, _, _ in images), ICON_SIZES)
+        for width, height, image in images:
+            with self.subTest(size=width):
+                self.assertEqual(image[:8], PNG_SIGNATURE, "a PNG")
+                # The IHDR chunk: width, height, bit depth, colour type.
+                header = struct.unpack_from(">IIBB", image, 16)
+                self.assertEqual(header, (width, height, 8, PNG_RGBA), "8-bit RGBA of its size")
+        self.assertLessEqual(sum(len(image) for _, _, image in images), ICON_BYTES_AT_MOST)
 
     def test_the_version_resource_names_the_setup(self):
         version = self.exe.version_info()

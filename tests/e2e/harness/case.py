@@ -4,15 +4,20 @@ test, and a setup process that never outlives its test."""
 import unittest
 
 from . import state, wine
+from .dpi import DEFAULT_DPI, prefix_dpi
 from .driver import Driver
 from .wizard import Wizard, setup_processes
 
 
 class SetupTestCase(unittest.TestCase):
     driver = None
+    # The prefix's DPI for the class's tests; 96 again after them.
+    dpi = DEFAULT_DPI
 
     @classmethod
     def setUpClass(cls):
+        if cls.dpi != DEFAULT_DPI:
+            cls.enterClassContext(prefix_dpi(cls.dpi))
         cls.driver = Driver()
         cls.addClassCleanup(cls._end_session)
 
@@ -28,6 +33,7 @@ class SetupTestCase(unittest.TestCase):
 
     def start_setup(self, **options):
         """Starts the setup (the built exe unless exe= names another) and ends it with the test."""
+        options.setdefault("dpi", self.dpi)
         wizard = Wizard(self.driver, **options)
         self.addCleanup(self._end_setup, wizard)
         return wizard

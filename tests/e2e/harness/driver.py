@@ -79,9 +79,18 @@ class Driver:
         return Window(self.ask(f"info {hwnd}")["window"])
 
     def font(self, hwnd):
-        """The window's font as its process sees it: {"face", "height", "weight", "realized":
-        {"face", "character_height", "weight", ...}}, or None for the system font."""
+        """The window's font as its process sees it: {"handle", "face", "height", "weight",
+        "realized": {"face", "character_height", "weight", ...}, "text_width"}, or None for the
+        system font."""
         return self.ask(f"font {hwnd}")["font"]
+
+    def gdi_object(self, pid, handle):
+        """GetObjectType of a GDI handle inside process pid: 0 once it names no object."""
+        return self.ask(f"gdi_object {pid} {handle}")["type"]
+
+    def icon_width(self, pid, icon):
+        """The width of an icon of process pid, 0 when the handle names none."""
+        return self.ask(f"icon_width {pid} {icon}")["width"]
 
     def gui(self, hwnd):
         """Focus, active and capture windows of hwnd's thread, and the foreground window."""
@@ -95,6 +104,11 @@ class Driver:
 
     def send(self, hwnd, message, wparam=0, lparam=0):
         return self.ask(f"send {hwnd} {message} {wparam} {lparam}")["result"]
+
+    def send_inside(self, hwnd, message, wparam=0, lparam=0):
+        """Sends from a thread of the window's own process, for messages that Wine does not
+        carry between processes, such as WM_GETICON."""
+        return self.ask(f"send_inside {hwnd} {message} {wparam} {lparam}")["result"]
 
     # Input
 
@@ -113,6 +127,12 @@ class Driver:
 
     def post(self, hwnd, message, wparam=0, lparam=0):
         self.ask(f"post {hwnd} {message} {wparam} {lparam}")
+
+    def dpi_changed(self, hwnd, dpi, suggested):
+        """WM_DPICHANGED, sent from inside the window's process as Windows sends it; suggested
+        is (left, top, right, bottom) on the screen."""
+        left, top, right, bottom = suggested
+        self.ask(f"dpi_changed {hwnd} {dpi} {left} {top} {right} {bottom}")
 
     # Message boxes
 

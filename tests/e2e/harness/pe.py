@@ -1,9 +1,11 @@
 """Reads what a Windows executable declares about itself, straight from the file: its imported
-DLLs and its resources (the manifest and the version resource). No Windows needed."""
+DLLs and its resources (the manifest, the version resource, the icons). No Windows needed."""
 
 import struct
 from pathlib import Path
 
+RT_ICON = 3
+RT_GROUP_ICON = 14
 RT_VERSION = 16
 RT_MANIFEST = 24
 _IMPORT_DIRECTORY = 1
@@ -103,6 +105,23 @@ class PeFile:
         """The text of the application manifest (resource type 24, id 1)."""
         manifests = {name: data for (name, _), data in self.resources(RT_MANIFEST).items()}
         return manifests[1].decode("utf-8") if 1 in manifests else None
+
+    def first_icon(self):
+        """The images of the first icon group, which the shell shows for the file, as
+        [(width, height, image bytes)] in the group's order; None without icons. A width or
+        height of 256 is written 0 in the group."""
+        groups = list(self.resources(RT_GROUP_ICON).values())
+        if not groups:
+            return None
+        icons = {name: data for (name, _), data in self.resources(RT_ICON).items()}
+        group = groups[0]
+        count = struct.unpack_from("<H", group, 4)[0]
+        images = []
+        for i in range(count):
+            width, height, _, _, _, _, _, icon_id = struct.unpack_from("<BBBBHHIH", group,
+                                                                        6 + 14 * i)
+            images.append((width or 256, height or 256, icons[icon_id]))
+        return images
 
     def version_info(self):
         """The version resource as (fixed part, {string name: value})."""

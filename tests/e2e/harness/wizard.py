@@ -1,12 +1,14 @@
 """The setup's wizard as a user sees it, driven from outside through the driver.
 
-Controls are found by where the layout tables put them (page, kind and top-left corner),
-never by control IDs, which are the product's own business. Pages are known by their titles."""
+Controls are found by where the layout tables put them (page, kind and top-left corner, in
+pixels at 96 DPI, scaled for the DPI the setup runs at), never by control IDs, which are the
+product's own business. Pages are known by their titles."""
 
 import subprocess
 from pathlib import Path
 
 from . import paths, wine
+from .dpi import DEFAULT_DPI, scale
 from .waiting import STATE_TIMEOUT, wait_until
 
 CAPTION = "Web Setup - Corvanta"
@@ -36,10 +38,13 @@ def setup_processes(driver, exe_name=None):
 
 class Wizard:
     """One run of the setup, from its start to its end. Its standard error, where Wine reports
-    faults, goes where stderr says (a file, say); by default nowhere."""
+    faults, goes where stderr says (a file, say); by default nowhere. dpi is the prefix's (see
+    harness.dpi), for which the layout's figures are scaled."""
 
-    def __init__(self, driver, exe=None, env=None, cwd=None, stderr=subprocess.DEVNULL):
+    def __init__(self, driver, exe=None, env=None, cwd=None, stderr=subprocess.DEVNULL,
+                 dpi=DEFAULT_DPI):
         self.driver = driver
+        self.dpi = dpi
         self.exe = Path(exe or paths.setup_exe())
         before = set(setup_processes(driver, self.exe.name))
         self.process = wine.start([self.exe], env=env, cwd=cwd, stdout=subprocess.DEVNULL,
@@ -66,7 +71,7 @@ class Wizard:
         for child in window.children:
             if child.kind != "page":
                 continue
-            title = child.at("label", *PAGE_TITLE_AT)
+            title = child.at("label", *self.scaled(PAGE_TITLE_AT))
             for name, text in PAGE_TITLES.items():
                 if title is not None and title.text == text:
                     found[name] = child
@@ -86,18 +91,22 @@ class Wizard:
         visible = self.visible_pages(window)
         return visible[0] if len(visible) == 1 else None
 
+    def scaled(self, figures):
+        """Layout figures (pixels at 96 DPI) as the setup has them at its DPI."""
+        return tuple(scale(value, self.dpi) for value in figures)
+
     def button(self, name, window=None):
         window = window or self.snapshot()
-        button = window.at("button", *BUTTON_AT[name])
+        button = window.at("button", *self.scaled(BUTTON_AT[name]))
         if button is None:
-            raise AssertionError(f"no {name} button at {BUTTON_AT[name]}")
+            raise AssertionError(f"no {name} button at {self.scaled(BUTTON_AT[name])}")
         return button
 
     def control(self, page, kind, left, top, window=None):
         """The control that a page's layout row places at (left, top)."""
-        control = self.page(page, window).at(kind, left, top)
+        control = self.page(page, window).at(kind, *self.scaled((left, top)))
         if control is None:
-            raise AssertionError(f"no {kind} at ({left}, {top}) on the {page} page")
+            raise AssertionError(f"no {kind} at {self.scaled((left, top))} on the {page} page")
         return control
 
     def focus(self):
@@ -113,7 +122,7 @@ class Wizard:
             window = self.snapshot()
             buttons = {}
             for name, place in BUTTON_AT.items():
-                button = window.at("button", *place)
+                button = window.at("button", *self.scaled(place))
                 if button is not None:
                     buttons[name] = (button.text, button.visible, button.enabled)
             return (f"pages {self.visible_pages(window)}, buttons {buttons}, "
@@ -153,7 +162,8 @@ class Wizard:
             if not condition(window):
                 return None
             again = self.snapshot()
-            return again if condition(again) and _state(again) == _state(window) else None
+            unchanged = visible_state(again) == visible_state(window)
+            return again if condition(again) and unchanged else None
         return wait_until(check, timeout, what, self.describe)
 
     def wait_page(self, name, timeout=STATE_TIMEOUT):
@@ -212,7 +222,7 @@ class Wizard:
                    f"process {self.pid} to end")
 
 
-def _state(window):
-    """What a user could see change in a window tree."""
+def visible_state(window):
+    """What a user could see change in a window tree, apart from where things are."""
     return [(node.hwnd, node.text, node.visible, node.enabled, node.check, node.progress)
             for node in window.walk()]

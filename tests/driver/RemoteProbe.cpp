@@ -1,4 +1,4 @@
-#include "RemoteFont.h"
+#include "RemoteProbe.h"
 
 #include <tlhelp32.h>
 
@@ -29,7 +29,7 @@ std::string ErrorText(const char* what) { return std::string(what) + " failed, e
 
 }  // namespace
 
-bool RemoteFontReader::RunRemote(HANDLE process, DWORD startAddress, DWORD parameter,
+bool RemoteProbe::RunRemote(HANDLE process, DWORD startAddress, DWORD parameter,
                                  DWORD& exitCode, std::string& error) {
   OwnedHandle thread(::CreateRemoteThread(process, nullptr, 0,
                                           reinterpret_cast<LPTHREAD_START_ROUTINE>(startAddress),
@@ -46,7 +46,7 @@ bool RemoteFontReader::RunRemote(HANDLE process, DWORD startAddress, DWORD param
   return true;
 }
 
-bool RemoteFontReader::Inject(DWORD processId, Injected& target, std::string& error) {
+bool RemoteProbe::Inject(DWORD processId, Injected& target, std::string& error) {
   target.process = OwnedHandle(::OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION |
                                                  PROCESS_VM_OPERATION | PROCESS_VM_WRITE |
                                                  PROCESS_VM_READ | SYNCHRONIZE,
@@ -78,42 +78,56 @@ bool RemoteFontReader::Inject(DWORD processId, Injected& target, std::string& er
   } else {
     ok = RunRemote(target.process.Get(), remoteKernel + loadLibraryOffset,
                    reinterpret_cast<DWORD>(remotePath), remoteBase, error);
-    if (!ok) error = "loading the font probe: " + error;
+    if (!ok) error = "loading the probe: " + error;
   }
   ::VirtualFreeEx(target.process.Get(), remotePath, 0, MEM_RELEASE);
   if (!ok) return false;
   if (!remoteBase) {
-    error = "the process could not load the font probe";
+    error = "the process could not load the probe";
     return false;
   }
   target.remoteProbeBase = remoteBase;
   return true;
 }
 
-bool RemoteFontReader::Describe(HWND window, FontReport& report, std::string& error) {
-  DWORD processId = 0;
-  ::GetWindowThreadProcessId(window, &processId);
-  HMODULE localProbe = ::LoadLibraryW(probePath_.c_str());
-  if (!localProbe) {
-    error = ErrorText("loading the font probe here");
-    return false;
-  }
-  FARPROC describe = ::GetProcAddress(localProbe, kDescribeFontExport);
-  if (!describe) {
-    error = "the font probe has no DescribeFont";
-    return false;
-  }
-  DWORD describeOffset = reinterpret_cast<DWORD>(describe) - reinterpret_cast<DWORD>(localProbe);
-
+RemoteProbe::Injected* RemoteProbe::Target(DWORD processId, std::string& error) {
   auto found = injected_.find(processId);
   if (found == injected_.end() ||
       ::WaitForSingleObject(found->second.process.Get(), 0) != WAIT_TIMEOUT) {
     Injected target;
-    if (!Inject(processId, target, error)) return false;
+    if (!Inject(processId, target, error)) return nullptr;
     injected_[processId] = std::move(target);
     found = injected_.find(processId);
   }
+  return &found->second;
+}
 
+bool RemoteProbe::Call(DWORD processId, const char* exportName, DWORD parameter, DWORD& answer,
+                       std::string& error) {
+  HMODULE localProbe = ::LoadLibraryW(probePath_.c_str());
+  if (!localProbe) {
+    error = ErrorText("loading the probe here");
+    return false;
+  }
+  FARPROC function = ::GetProcAddress(localProbe, exportName);
+  if (!function) {
+    error = std::string("the probe has no ") + exportName;
+    return false;
+  }
+  DWORD offset = reinterpret_cast<DWORD>(function) - reinterpret_cast<DWORD>(localProbe);
+  Injected* target = Target(processId, error);
+  if (!target) return false;
+  if (!RunRemote(target->process.Get(), target->remoteProbeBase + offset, parameter, answer,
+                 error)) {
+    error = std::string(exportName) + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+bool RemoteProbe::DescribeFont(HWND window, FontReport& report, std::string& error) {
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(window, &processId);
   SectionName name;
   FontReportSectionName(processId, name);
   OwnedHandle section(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -123,9 +137,7 @@ bool RemoteFontReader::Describe(HWND window, FontReport& report, std::string& er
     return false;
   }
   DWORD answered = 0;
-  if (!RunRemote(found->second.process.Get(), found->second.remoteProbeBase + describeOffset,
-                 reinterpret_cast<DWORD>(window), answered, error)) {
-    error = "describing the font: " + error;
+  if (!Call(processId, kDescribeFontExport, reinterpret_cast<DWORD>(window), answered, error)) {
     return false;
   }
   auto* view = static_cast<const FontReport*>(::MapViewOfFile(section.Get(), FILE_MAP_READ, 0, 0, sizeof(FontReport)));
@@ -144,4 +156,35 @@ bool RemoteFontReader::Describe(HWND window, FontReport& report, std::string& er
     return false;
   }
   return true;
+}
+
+bool RemoteProbe::SendInside(InsideMessage& message, std::string& error) {
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(reinterpret_cast<HWND>(static_cast<uintptr_t>(message.window)), &processId);
+  Injected* target = Target(processId, error);
+  if (!target) return false;
+  HANDLE process = target->process.Get();
+  void* remote = ::VirtualAllocEx(process, nullptr, sizeof(message), MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+  if (!remote) {
+    error = ErrorText("VirtualAllocEx");
+    return false;
+  }
+  DWORD answered = 0;
+  bool ok = ::WriteProcessMemory(process, remote, &message, sizeof(message), nullptr) != FALSE;
+  if (!ok) {
+    error = ErrorText("WriteProcessMemory");
+  } else {
+    ok = Call(processId, kSendInsideExport, reinterpret_cast<DWORD>(remote), answered, error);
+  }
+  if (ok && !::ReadProcessMemory(process, remote, &message, sizeof(message), nullptr)) {
+    error = ErrorText("ReadProcessMemory");
+    ok = false;
+  }
+  ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (ok && !message.answered) {
+    error = "the window did not answer";
+    ok = false;
+  }
+  return ok;
 }
