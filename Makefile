@@ -52,9 +52,10 @@ sign: build-win32
 demo: build
 	@scripts/demo.sh
 
-# Refreshes the pictures of the README: the demo's walk under Xvfb, whatever DISPLAY says.
+# Refreshes the pictures of the README: the demo's walk under Xvfb, whatever DISPLAY says, and
+# the licence page at 144 DPI.
 screenshots: build
-	@env -u DISPLAY scripts/demo.sh docs/screenshots
+	@env -u DISPLAY scripts/demo.sh docs/screenshots --licence-at-dpi 144
 
 # Install time, responsiveness, start-up, memory and size against baselines in the same run;
 # writes build/bench/results.md and results.json. BENCH_RUNS sets the runs of each install (3).

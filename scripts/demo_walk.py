@@ -17,6 +17,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 
 from harness import (CANCEL, DESTINATION, FINISHED, INSTALLING, LICENCE, NEXT, READY,  # noqa: E402
                      Driver, DriverError, Wizard, paths, state, wine)
+from harness.dpi import prefix_dpi, scale  # noqa: E402
 from harness.server import download_server_module, test_certificates  # noqa: E402
 from harness.waiting import wait_until  # noqa: E402
 
@@ -28,6 +29,7 @@ STATUS_AT = (40, 80)
 LAUNCH_AT = (40, 140)
 PICTURES = ["1-licence.png", "2-destination.png", "3-ready.png", "4-installing.png",
             "5-finish.png", "6-product.png"]
+CLIENT_AREA = (600, 430)  # pixels at 96 DPI
 
 
 class DemoFailed(Exception):
@@ -117,6 +119,22 @@ def walk(payload, pictures):
     expect(not missing, f"pictures missing: {', '.join(missing)}")
 
 
+def licence_at_dpi(dpi, pictures):
+    """A picture of the licence page on a screen of dpi; the prefix is at 96 DPI again after."""
+    path = pictures / f"1-licence-{dpi}dpi.png"
+    path.unlink(missing_ok=True)
+    with prefix_dpi(dpi):
+        driver = Driver()
+        try:
+            wizard = Wizard(driver, dpi=dpi)
+            page_picture(wizard, LICENCE, path, lambda window: expect(
+                window.client == tuple(scale(figure, dpi) for figure in CLIENT_AREA),
+                f"the client area at {dpi} DPI is {window.client}, not the scaled layout's"))
+            wizard.end()
+        finally:
+            driver.close()
+
+
 def interactive(payload):
     with download_server(payload):
         print("The setup is open on your display: click through it. The demo ends when the setup"
@@ -132,12 +150,16 @@ def main():
     mode = parser.add_mutually_exclusive_group(required=True)
     mode.add_argument("--interactive", action="store_true")
     mode.add_argument("--pictures", type=Path, metavar="DIR")
+    parser.add_argument("--licence-at-dpi", type=int, action="append", default=[], metavar="DPI",
+                        help="with --pictures, also a picture of the licence page at DPI")
     options = parser.parse_args()
     if options.interactive:
         interactive(options.payload)
         return
     try:
         walk(options.payload, options.pictures)
+        for dpi in options.licence_at_dpi:
+            licence_at_dpi(dpi, options.pictures)
     except (DemoFailed, AssertionError, DriverError) as failure:
         sys.exit(f"demo failed: {failure}")
 
