@@ -5,10 +5,8 @@
 #include "BuildConfig.h"
 #include "engine/ErrorText.h"
 #include "engine/SystemErrorText.h"
-#include "integration/FirewallRules.h"
-#include "integration/Shortcuts.h"
-#include "shell/ProductNames.h"
-#include "shell/SetupState.h"
+#include "setup/ProductNames.h"
+#include "setup/SetupState.h"
 
 namespace {
 
@@ -72,8 +70,10 @@ void InstallThread::Execute() {
     Install();
   } catch (...) {
     // The run is abandoned where it failed (for example when the 16,000,000-byte buffer cannot
-    // be had); its handles are closed by their owners, no report runs, and the wizard stays on
-    // the installing page, which the user leaves with Cancel.
+    // be had); no report runs, and the wizard stays on the installing page, which the user
+    // leaves with Cancel. The session is the worker's own and would otherwise stay open until
+    // the terminate request; the run's other handles are closed by their owners.
+    session_.Close();
   }
   while (!Terminated()) ::Sleep(kPollMilliseconds);
 }
@@ -234,8 +234,8 @@ void InstallThread::StepProgress() {
 void InstallThread::CompleteInstall() {
   if (Terminated()) return;
   try {
-    CreateShortcuts();
-    AddProgramFirewallRules();
+    view_.CreateShortcuts();
+    view_.AddProgramFirewallRules();
     view_.ShowFinishPage();
   } catch (...) {
   }
