@@ -84,6 +84,7 @@ void InstallThread::Execute() {
 
 void InstallThread::Install() {
   TransferBuffer buffer;
+  // Discarded at compile time, so that a setup without keys does not even link the check.
   if constexpr (kChecksSignatures) {
     PublisherCheck publisher;
     publisher_ = &publisher;

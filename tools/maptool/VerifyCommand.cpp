@@ -66,6 +66,10 @@ class Mismatches {
     any_ = true;
   }
   bool Any() const { return any_; }
+  int Conclude() const {
+    std::fputs("maptool: a setup built with these keys would not install this release\n", stderr);
+    return kExitMismatch;
+  }
 
  private:
   bool any_ = false;
@@ -113,7 +117,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
   if (fault != SignatureFault::kNone) {
     mismatches.Add(signaturePath + ": the setup cannot read it, so it takes the release as not "
                    "signed: " + FaultText(fault, line));
-    return kExitMismatch;
+    return mismatches.Conclude();
   }
 
   const std::string_view signedPart(reinterpret_cast<const char*>(document.data()),
@@ -158,10 +162,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
                      SizeAndHash(signedFile->size, signedFile->sha256) + ")");
     }
   }
-  if (mismatches.Any()) {
-    std::fputs("maptool: a setup built with these keys would not install this release\n", stderr);
-    return kExitMismatch;
-  }
+  if (mismatches.Any()) return mismatches.Conclude();
   std::printf("%s: release %lu, signed by key %s; %s and %zu files match\n",
               signaturePath.c_str(), static_cast<unsigned long>(signature.release),
               Fingerprint(signer->get()).c_str(), mapPath.c_str(), names.size());
