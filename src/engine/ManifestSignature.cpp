@@ -102,7 +102,7 @@ bool ParseHex(std::string_view text, std::array<uint8_t, N>& bytes) {
 // end of the line and may hold spaces.
 bool ParseSignedFile(std::string_view line, bool named, SignedFile& file) {
   std::string_view size;
-  std::string_view hash = line;
+  std::string_view hash;
   if (!TakeWord(line, size)) return false;
   if (named) {
     if (!TakeWord(line, hash) || line.size() > kLongestManifestField) return false;

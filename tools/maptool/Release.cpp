@@ -1,3 +1,4 @@
+// What sign and verify share: their options, release numbers, and the files of a release.
 #include <filesystem>
 #include <limits>
 #include <optional>
