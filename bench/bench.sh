@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # make bench: measures the setup against baselines in one run, over the test download server on
-# a private loopback network, and writes build/bench/results.md and results.json.
+# a private loopback network, and writes build/bench/results.md and results.json. The setup
+# built with publisher keys (build/win32-keyed, with throwaway keys made now) installs a signed
+# release of each payload beside it.
 #   BENCH_RUNS       runs of each install (3); start-ups get two more
 #   BENCH_PAYLOADS   a part of small,medium,large, for a quicker look
 #   BENCH_SETUP_EXE  another build of the setup to measure, such as a candidate fix
@@ -19,8 +21,12 @@ export WINEPREFIX=$root/build/bench-prefix
 out=$root/build/bench
 
 tests/wine/make-prefix.sh "$WINEPREFIX" >/dev/null
+# The setup built with publisher keys, made now, as the tests make it.
+keyed=$root/build/win32-keyed
+tests/e2e/make-keyed-setup.sh "$keyed" 0 >/dev/null
 mkdir -p "$out"
 tests/e2e/sandbox.sh python3 bench/run_bench.py --out "$out" --maptool "$root/build/host/maptool" \
+  --keyed-build "$keyed" \
   --runs "$runs" --start-runs $((runs + 2)) \
   ${BENCH_PAYLOADS:+--payloads "$BENCH_PAYLOADS"} \
   ${BENCH_SETUP_EXE:+--setup-exe "$(realpath "$BENCH_SETUP_EXE")"}

@@ -2,7 +2,8 @@
 
 Runs inside tests/e2e/sandbox.sh: the download host is 127.0.0.1 on a private loopback with the
 test certificate authority, under Xvfb, in the Wine prefix of WINEPREFIX. Measures install time
-(the setup, a WinINet loop of ours, native curl), responsiveness and memory during the largest
+(the setup, the setup built with publisher keys installing a signed release, a WinINet loop of
+ours, native curl) and the keyed build's hashing, responsiveness and memory during the largest
 payload, start-up against a minimal window program, and the exe's size; writes results.json and
 results.md into the output folder (report.py says how each number is made)."""
 
@@ -11,6 +12,7 @@ import json
 import os
 import random
 import shutil
+import statistics
 import subprocess
 import sys
 import threading
@@ -37,6 +39,7 @@ PAYLOADS = [
 ]
 LARGE = "large"
 BASE_PATH = "/installs/cvn/"
+SIGNATURE = "map.txt.sig"
 PING_MS = 10
 MEMORY_SAMPLE_MS = 50
 PROGRESS_AT = (40, 110)
@@ -73,8 +76,16 @@ def make_payload(folder, key, count, size, maptool):
     stamp.write_text(recipe)
 
 
+def sign_payload(folder, maptool, key, release):
+    """map.txt.sig for the payload, for the keyed setup; the key is new on every run."""
+    signature = subprocess.run([str(maptool), "sign", "--key", str(key), "--release", str(release),
+                                str(folder), str(folder / "map.txt")], check=True,
+                               capture_output=True).stdout
+    (folder / SIGNATURE).write_bytes(signature)
+
+
 def payload_files(folder):
-    return sorted(path.name for path in folder.iterdir() if path.name != "map.txt")
+    return sorted(path.name for path in folder.iterdir() if path.name not in ("map.txt", SIGNATURE))
 
 
 def check_copies(served, installed, names, who):
@@ -198,9 +209,14 @@ class StatusSampler:
 # One install by each contender.
 
 class Bench:
-    def __init__(self, out, runs, start_runs, payloads, setup_exe=None):
+    def __init__(self, out, runs, start_runs, payloads, keyed_build, setup_exe=None):
         self.out = out
         self.setup_exe = setup_exe or paths.setup_exe()
+        # The setup built with publisher keys, by tests/e2e/make-keyed-setup.sh.
+        self.keyed_exe = keyed_build / "CorvantaWebSetup.exe"
+        self.keyed_key = keyed_build / "test-keys" / "publisher-1.key.pem"
+        with open(keyed_build / "build-config.json", encoding="utf-8") as config:
+            self.keyed_release = json.load(config)["minimum_release"]
         self.payloads = [payload for payload in PAYLOADS if payload[1] in payloads]
         self.runs = runs
         self.start_runs = start_runs
@@ -217,16 +233,18 @@ class Bench:
         return f"https://{download_host()}{BASE_PATH}{name}"
 
     @staticmethod
-    def served(server, expected):
-        """What the server saw of one install: the requests, their connections and times."""
+    def served(server, expected, first_file=1):
+        """What the server saw of one install: the requests, their connections and times.
+        first_file: how many requests come before the first file's."""
         log = server.requests()
         if len(log) != expected:
             raise RuntimeError(f"the server saw {len(log)} requests, {expected} expected")
         return {"requests": len(log), "connections": len({r.connection for r in log}),
-                "first_request": log[0].time, "first_file_request": log[1].time,
+                "first_request": log[0].time, "first_file_request": log[first_file].time,
                 "last_request": log[-1].time}
 
-    def install_with_setup(self, driver, probe, folder, names, server, observe=False, exe=None):
+    def install_with_setup(self, driver, probe, folder, names, server, observe=False, exe=None,
+                           signed=False):
         for trace in installed_traces():
             remove(trace)
         wizard = Wizard(driver, exe=exe or self.setup_exe)
@@ -263,7 +281,9 @@ class Bench:
                          "the setup")
         finally:
             wizard.end()
-        answer["served"] = self.served(server, len(names) + 1)
+        # A signed install also fetches map.txt.sig after map.txt.
+        before_files = 2 if signed else 1
+        answer["served"] = self.served(server, len(names) + before_files, before_files)
         answer["install_seconds"] = answer["seconds"] - report.CLOSING_PAUSE_SECONDS
         return answer
 
@@ -283,6 +303,7 @@ class Bench:
         check_copies(folder, target, names, "the WinINet loop")
         answer["served"] = self.served(server, len(names) + 1)
         answer["install_seconds"] = answer["seconds"]
+        answer["bytes_per_read"] = answer["bytes"] / answer["reads"]
         return answer
 
     def install_with_curl(self, folder, names, server):
@@ -303,16 +324,29 @@ class Bench:
                 "install_seconds": seconds,
                 "served": self.served(server, len(names) + 1)}
 
+    def hashing_time(self, folder, names, piece):
+        """bench/HashTime.cpp on what the keyed setup hashes: map.txt and every file."""
+        files = [paths.windows_path(folder / name) for name in ["map.txt"] + names]
+        completed = wine.run([bench_tool("BenchHash.exe"), str(piece)] + files,
+                             timeout=INSTALL_TIMEOUT_MS / 1000)
+        answer = json.loads(completed.stdout.splitlines()[-1])
+        if not answer.get("ok"):
+            raise RuntimeError(f"the hashing probe failed: {answer}")
+        return answer
+
     def install_times(self, driver, probe, maptool):
         for title, key, count, size in self.payloads:
             folder = self.payload_root / key
             make_payload(folder, key, count, size, maptool)
+            sign_payload(folder, maptool, self.keyed_key, self.keyed_release)
             names = payload_files(folder)
-            record = {"title": title, "files": count, "file_size": size,
-                      "setup": [], "wininet": [], "wininet_flush": [], "curl": []}
+            record = {"title": title, "files": count, "file_size": size, "setup": [],
+                      "keyed": [], "wininet": [], "wininet_flush": [], "curl": [], "hashing": []}
             self.results["payloads"][key] = record
             contenders = [
                 ("setup", lambda: self.install_with_setup(driver, probe, folder, names, server)),
+                ("keyed", lambda: self.install_with_setup(driver, probe, folder, names, server,
+                                                          exe=self.keyed_exe, signed=True)),
                 ("wininet", lambda: self.install_with_wininet_loop(folder, names, server)),
                 # The same loop with the flush that the setup does after each write.
                 ("wininet_flush",
@@ -329,6 +363,12 @@ class Bench:
                         record[name].append(result)
                         print(f"  {title}, run {run + 1}: {name} "
                               f"{result['install_seconds']:.3f} s", flush=True)
+                # In the pieces that WinINet's reads delivered in the loop's runs.
+                piece = round(statistics.median(r["bytes_per_read"] for r in record["wininet"]))
+                for run in range(self.runs):
+                    record["hashing"].append(self.hashing_time(folder, names, piece))
+                print(f"  {title}: hashing {record['hashing'][-1]['seconds']:.3f} s "
+                      f"in pieces of {piece} bytes", flush=True)
                 if key == LARGE:
                     print("  observing the setup during the largest payload", flush=True)
                     observed = self.install_with_setup(driver, probe, folder, names, server,
@@ -373,6 +413,7 @@ class Bench:
         self.results["load_average_after"] = load_average()
         self.results["environment"] = environment()
         self.results["exe"] = report.exe_facts(self.setup_exe, paths.win32_build_dir())
+        self.results["keyed_exe"] = report.exe_facts(self.keyed_exe, self.keyed_exe.parent)
 
 
 def environment():
@@ -400,12 +441,14 @@ def main():
     parser.add_argument("--payloads", default=",".join(key for _, key, _, _ in PAYLOADS),
                         help="comma-separated payloads to install (small, medium, large)")
     parser.add_argument("--setup-exe", type=Path, help="another build of the setup to measure")
+    parser.add_argument("--keyed-build", type=Path, required=True,
+                        help="build folder of the setup with publisher keys (make-keyed-setup.sh)")
     options = parser.parse_args()
     if os.environ.get("CORVANTA_IN_SANDBOX") != "1":
         sys.exit("run inside tests/e2e/sandbox.sh (make bench does)")
     options.out.mkdir(parents=True, exist_ok=True)
     bench = Bench(options.out, options.runs, options.start_runs, options.payloads.split(","),
-                  options.setup_exe)
+                  options.keyed_build, options.setup_exe)
     bench.run(options.maptool)
     report.write(bench.results, options.out)
     print(f"Results: {options.out / 'results.md'} and {options.out / 'results.json'}")

@@ -5,6 +5,7 @@ Prints one line per check, PASS or FAIL, and exits 1 when any check fails.
 """
 
 import argparse
+import hashlib
 import os
 import re
 import struct
@@ -66,6 +67,16 @@ OID_SIGNED_DATA = bytes.fromhex("06092a864886f70d010702")
 OID_SPC_INDIRECT_DATA = bytes.fromhex("060a2b060104018237020104")
 OID_SHA256 = bytes.fromhex("0609608648016503040201")
 OID_RFC3161_TIME_STAMP = bytes.fromhex("060a2b060104018237030301")
+
+
+# A publisher key built into the setup is the DER SubjectPublicKeyInfo of an ECDSA P-256 key with
+# an uncompressed point: these 27 bytes (ecPublicKey, prime256v1, 0x04), then x and y.
+P256_KEY_PREFIX = bytes.fromhex("3059301306072a8648ce3d020106082a8648ce3d03010703420004")
+P256_COORDINATE_SIZE = 32
+P256_KEY_SIZE = len(P256_KEY_PREFIX) + 2 * P256_COORDINATE_SIZE
+# The curve y^2 = x^3 - 3x + b over the prime field of P-256.
+P256_PRIME = 2 ** 256 - 2 ** 224 + 2 ** 192 + 2 ** 96 - 1
+P256_B = 0x5AC635D8AA3A93E7B3EBBD55769886BC651D06B0CC53B0F63BCE3C3E27D2604B
 
 
 class CheckFailed(Exception):
@@ -285,6 +296,36 @@ def check_header_checksum(image):
     return "0x%08x" % actual
 
 
+def built_in_publisher_keys(image):
+    """The DER SubjectPublicKeyInfo of each publisher key in the exe's sections, in their order."""
+    keys = []
+    for section in image.sections:
+        data = image.data[section.raw_offset:section.raw_offset + section.raw_size]
+        at = data.find(P256_KEY_PREFIX)
+        while at != -1 and at + P256_KEY_SIZE <= len(data):
+            keys.append(data[at:at + P256_KEY_SIZE])
+            at = data.find(P256_KEY_PREFIX, at + P256_KEY_SIZE)
+    return keys
+
+
+def is_p256_point(key):
+    x = int.from_bytes(key[len(P256_KEY_PREFIX):-P256_COORDINATE_SIZE], "big")
+    y = int.from_bytes(key[-P256_COORDINATE_SIZE:], "big")
+    return x < P256_PRIME and y < P256_PRIME and (y * y - (x * x * x - 3 * x + P256_B)) % P256_PRIME == 0
+
+
+def check_publisher_keys(image):
+    keys = built_in_publisher_keys(image)
+    if not keys:
+        return "none built in: the setup checks no signature"
+    unusable = [str(number) for number, key in enumerate(keys, 1) if not is_p256_point(key)]
+    require(not unusable, "key %s of %d is no point of P-256, so the setup can verify nothing with it"
+            % (", ".join(unusable), len(keys)))
+    fingerprints = [hashlib.sha256(key).hexdigest() for key in keys]
+    return "%d built in, fingerprints (SHA-256 of the SubjectPublicKeyInfo): %s" % (
+        len(keys), ", ".join(fingerprints))
+
+
 def check_signature(image):
     offset, size = image.certificate_table()
     require(offset and size, "not signed: no certificate table")
@@ -317,6 +358,7 @@ def run_checks(path, import_list, build_paths, source_date_epoch, require_signat
         ("no debug paths", lambda image: check_no_debug_paths(image, build_paths)),
         ("no build time", lambda image: check_no_build_time(image, source_date_epoch)),
         ("header checksum", check_header_checksum),
+        ("publisher keys", check_publisher_keys),
     ]
     if require_signature:
         checks.append(("signature", check_signature))

@@ -25,6 +25,7 @@ have_cmd osslsigncode || need+=(osslsigncode)
 have_pkg fonts-wine || need+=(fonts-wine)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have_pkg libgtest-dev || need+=(libgtest-dev)
+have_pkg libssl-dev || need+=(libssl-dev)
 
 wine_missing=0
 have_cmd wine || wine_missing=1

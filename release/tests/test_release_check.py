@@ -20,7 +20,8 @@ SOURCE_DIR = os.environ["CORVANTA_SOURCE_DIR"]
 OBJDUMP = "i686-w64-mingw32-objdump"
 
 ALL_CHECKS = ["32-bit PE", "GUI subsystem", "execution level", "Common Controls 6", "version resource", "ASLR",
-              "DEP", "imports", "KnownDLLs only", "no debug paths", "no build time", "header checksum"]
+              "DEP", "imports", "KnownDLLs only", "no debug paths", "no build time", "header checksum",
+              "publisher keys"]
 RESULT_LINE = re.compile(r"^(PASS|FAIL) ([^:]+): (.*)$")
 
 failures = []
@@ -151,6 +152,15 @@ def append(payload):
     return mutate
 
 
+def plant_in_section(name, payload):
+    """Overwrites the start of a section's data; the exe is only read, never run."""
+    def mutate(image, data):
+        (section,) = [s for s in image.sections if s.name == name]
+        data[section.raw_offset:section.raw_offset + len(payload)] = payload
+        return with_checksum(image, data)
+    return mutate
+
+
 def corrupt_checksum(image, data):
     struct.pack_into("<I", data, image.checksum_offset, image.checksum ^ 0x10)
     return data
@@ -199,6 +209,9 @@ DEFECTS = [
     ("wrong header checksum", corrupt_checksum, [], {}, {"header checksum"}),
     ("unsigned where a signature is required", lambda image, data: data, ["--require-signature"], {},
      {"signature"}),
+    ("a publisher key that is no point of the curve",
+     plant_in_section(".rdata", bytes.fromhex("3059301306072a8648ce3d020106082a8648ce3d03010703420004") + b"\x01" * 64),
+     [], {}, {"publisher keys"}),
 ]
 
 
@@ -214,6 +227,8 @@ def test_built_exe_passes(work):
     expect(code == 0, "the built exe passes the release check:\n  " + "\n  ".join(lines))
     expect(list(verdicts) == ALL_CHECKS, "one line per check, in order: %s" % list(verdicts))
     expect(set(verdicts.values()) == {"PASS"}, "every check passes")
+    expect("PASS publisher keys: none built in: the setup checks no signature" in lines,
+           "the default build has no publisher keys")
     expect(lines[-1].startswith("release check passed"), "a closing line says it passed")
 
 

@@ -46,6 +46,17 @@ std::string InsecureRedirectText() {
          kLineBreak;
 }
 
-std::string FileTooLargeText() {
-  return std::string("The file is larger than 15,999,999 bytes.") + kLineBreak;
+std::string FileTooLargeText(uint64_t largest) {
+  // Grouped by thousands, as people write sizes.
+  std::string digits = std::to_string(largest);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return "The file is larger than " + digits + " bytes." + kLineBreak;
+}
+
+std::string UnsignedManifestText() {
+  return std::string("The install manifest is not signed by the publisher.") + kLineBreak;
+}
+
+std::string UnsignedFileText() {
+  return std::string("The downloaded file does not match the publisher's signature.") + kLineBreak;
 }

@@ -28,4 +28,8 @@ std::string ReasonOrCode(const std::string& systemText, uint32_t code);
 std::string HttpStatusText(uint32_t status, const std::string& statusText);
 std::string ShortBodyText(uint64_t received, uint64_t declared);
 std::string InsecureRedirectText();
-std::string FileTooLargeText();
+// largest: the most the transfer's buffer can take.
+std::string FileTooLargeText(uint64_t largest);
+// With publisher keys built in: the manifest or a file is not what the publisher signed.
+std::string UnsignedManifestText();
+std::string UnsignedFileText();

@@ -4,17 +4,19 @@
 
 #include "BuildConfig.h"
 #include "engine/ErrorText.h"
+#include "engine/PublisherCheck.h"
 #include "engine/SystemErrorText.h"
-#include "integration/FirewallRules.h"
-#include "integration/Shortcuts.h"
-#include "shell/ProductNames.h"
-#include "shell/SetupState.h"
+#include "setup/ProductNames.h"
+#include "setup/SetupState.h"
 
 namespace {
 
 constexpr DWORD kPollMilliseconds = 100;
 constexpr DWORD kClosingPauseMilliseconds = 1000;
 constexpr char kManifestName[] = "map.txt";
+// Only a setup built with publisher keys checks signatures. Without keys every part of the
+// check is compiled out, and the setup requests and shows exactly what it always has.
+constexpr bool kChecksSignatures = !build_config::kPublisherKeys.empty();
 
 std::string BaseUrl() {
   return std::string("https://") + build_config::kDownloadHost + product::kDownloadPath;
@@ -72,14 +74,27 @@ void InstallThread::Execute() {
     Install();
   } catch (...) {
     // The run is abandoned where it failed (for example when the 16,000,000-byte buffer cannot
-    // be had); its handles are closed by their owners, no report runs, and the wizard stays on
-    // the installing page, which the user leaves with Cancel.
+    // be had); no report runs, and the wizard stays on the installing page, which the user
+    // leaves with Cancel. The session is the worker's own and would otherwise stay open until
+    // the terminate request; the run's other handles are closed by their owners.
+    session_.Close();
   }
   while (!Terminated()) ::Sleep(kPollMilliseconds);
 }
 
 void InstallThread::Install() {
   TransferBuffer buffer;
+  // Discarded at compile time, so that a setup without keys does not even link the check.
+  if constexpr (kChecksSignatures) {
+    PublisherCheck publisher;
+    publisher_ = &publisher;
+    InstallOverSession(buffer);
+  } else {
+    InstallOverSession(buffer);
+  }
+}
+
+void InstallThread::InstallOverSession(TransferBuffer& buffer) {
   if (!session_.Open(product::kSetupName)) {
     const DWORD error = session_.OpenError();
     std::string text = ComposeErrorText(std::string(), error_text::kCreateConnection,
@@ -101,8 +116,21 @@ bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& tabl
   const std::string headline = DownloadFilesFromHeadline(build_config::kVendorDomain);
   TransferOutcome outcome;
   while (!aborted_ && !Terminated()) {
-    outcome = Transfer(session_, url, buffer, *this);
+    outcome = Transfer(session_, url, buffer, *this, publisher_);
     WaitWhilePaused();
+    if (kChecksSignatures && outcome.complete && !Terminated()) {
+      // map.txt.sig comes on the same session, with a waiting point after it as after every
+      // transfer. A failed transfer of it is told as itself; a document that does not hold, as
+      // a manifest not signed.
+      const size_t manifestLength = buffer.Received();
+      outcome = Transfer(session_, BaseUrl() + kSignatureDocumentName,
+                         publisher_->DocumentBuffer(), *this);
+      WaitWhilePaused();
+      if (outcome.complete && !publisher_->AcceptManifest(manifestLength)) {
+        outcome.complete = false;
+        outcome.faultText = UnsignedManifestText();
+      }
+    }
     if (outcome.complete || Terminated()) break;
     AskRetryOrAbort(ComposeErrorText(std::string(), headline, TransferErrorText(outcome)));
   }
@@ -124,18 +152,25 @@ void InstallThread::InstallFiles(TransferBuffer& buffer, const ManifestTable& ta
     const std::string path = installDir_ + "\\" + entry.LocalName;
     StatusText = path;
     RunReport(&InstallThread::ShowStatus);
-    if (DownloadFile(buffer, BaseUrl() + entry.RemoteName) && !aborted_ && !Terminated()) {
+    if (DownloadFile(buffer, entry) && !aborted_ && !Terminated()) {
       WriteFileData(buffer, entry, path);
     }
   }
   if (!aborted_ && !Terminated()) ::Sleep(kClosingPauseMilliseconds);
 }
 
-bool InstallThread::DownloadFile(TransferBuffer& buffer, const std::string& url) {
+bool InstallThread::DownloadFile(TransferBuffer& buffer, const ManifestEntry& entry) {
+  const std::string url = BaseUrl() + entry.RemoteName;
   TransferOutcome outcome;
   while (!aborted_ && !Terminated()) {
-    outcome = Transfer(session_, url, buffer, *this);
+    outcome = Transfer(session_, url, buffer, *this, publisher_);
     WaitWhilePaused();
+    // Checked before anything of the file is written; a retry downloads it again.
+    if (kChecksSignatures && outcome.complete &&
+        !publisher_->AcceptFile(entry.RemoteName, buffer.Received())) {
+      outcome.complete = false;
+      outcome.faultText = UnsignedFileText();
+    }
     if (outcome.complete || Terminated()) break;
     AskRetryOrAbort(ComposeErrorText(url, error_text::kDownloadFile, TransferErrorText(outcome)));
   }
@@ -234,8 +269,8 @@ void InstallThread::StepProgress() {
 void InstallThread::CompleteInstall() {
   if (Terminated()) return;
   try {
-    CreateShortcuts();
-    AddProgramFirewallRules();
+    view_.CreateShortcuts();
+    view_.AddProgramFirewallRules();
     view_.ShowFinishPage();
   } catch (...) {
   }

@@ -9,6 +9,8 @@
 #include "engine/Transfer.h"
 #include "framework/Thread.h"
 
+class PublisherCheck;
+
 // Installs the product on a thread of its own: one internet session, the manifest, then every
 // listed file downloaded completely into memory and written into the installation folder. It
 // reaches the window only through its six reports, each run on the main thread while it waits.
@@ -31,9 +33,10 @@ class InstallThread : public TThread {
 
  private:
   void Install();
+  void InstallOverSession(TransferBuffer& buffer);
   bool DownloadManifest(TransferBuffer& buffer, ManifestTable& table, size_t& count);
   void InstallFiles(TransferBuffer& buffer, const ManifestTable& table, size_t count);
-  bool DownloadFile(TransferBuffer& buffer, const std::string& url);
+  bool DownloadFile(TransferBuffer& buffer, const ManifestEntry& entry);
   void WriteFileData(const TransferBuffer& buffer, const ManifestEntry& entry,
                      const std::string& path);
 
@@ -55,5 +58,7 @@ class InstallThread : public TThread {
   InstallView& view_;
   const std::string installDir_;
   InternetSession session_;
+  // Only in a setup built with publisher keys, and only while the run lasts.
+  PublisherCheck* publisher_ = nullptr;
   bool aborted_ = false;
 };

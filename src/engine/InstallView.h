@@ -14,6 +14,10 @@ class InstallView {
   virtual int AskUser(const std::string& text, unsigned style) = 0;
   virtual void StartProgress(int fileCount) = 0;
   virtual void StepProgress() = 0;
+  // What a successful install leaves besides the files, in this order: the shortcuts, then the
+  // installed program's firewall rules. Both fail silently.
+  virtual void CreateShortcuts() = 0;
+  virtual void AddProgramFirewallRules() = 0;
   // The wizard moves to the finish page, or back to the ready page.
   virtual void ShowFinishPage() = 0;
   virtual void ShowReadyPage() = 0;

@@ -90,7 +90,8 @@ bool InternetSession::Open(const char* userAgent) {
 }
 
 TransferOutcome Transfer(const InternetSession& session, const std::string& url,
-                         TransferBuffer& buffer, const TThread& worker) {
+                         TransferBuffer& buffer, const TThread& worker,
+                         TransferWatcher* watcher) {
   const WinInetApi& api = WinInet();
   TransferOutcome outcome;
   // The request is opened in three steps rather than by its URL alone: only a request whose
@@ -144,31 +145,35 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
   }
 
   char* data = buffer.Data();
+  const size_t capacity = buffer.Capacity();
   size_t received = 0;
   bool stopped = false;
   bool complete = false;
   bool full = false;
+  if (watcher) watcher->BodyStarted();
   while (!stopped && !complete && !worker.Terminated()) {
-    if (received == kTransferBufferSize) {
+    if (received == capacity) {
       stopped = true;
       full = true;
       break;
     }
     DWORD read = 0;
-    if (!api.ReadFile(request.get(), data + received,
-                      static_cast<DWORD>(kTransferBufferSize - received), &read)) {
+    if (!api.ReadFile(request.get(), data + received, static_cast<DWORD>(capacity - received),
+                      &read)) {
       outcome.error = ::GetLastError();
       stopped = true;
     } else if (read == 0) {
       complete = true;
     } else {
+      // Seen while it is fresh in the cache: checking adds no second pass over the buffer.
+      if (watcher) watcher->Received(data + received, read);
       received += read;
     }
   }
 
   buffer.SetReceived(received);
   if (full) {
-    outcome.faultText = FileTooLargeText();
+    outcome.faultText = FileTooLargeText(capacity - 1);
   } else if (complete && declaredLength && received != *declaredLength) {
     // WinINet ends a body that the server cut short exactly as a complete one.
     outcome.faultText = ShortBodyText(received, *declaredLength);

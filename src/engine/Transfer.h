@@ -20,16 +20,30 @@ constexpr size_t kTransferBufferSize = 16000000;
 
 class TransferBuffer {
  public:
-  TransferBuffer() : data_(new char[kTransferBufferSize]) {}
+  explicit TransferBuffer(size_t capacity = kTransferBufferSize)
+      : data_(new char[capacity]), capacity_(capacity) {}
 
   char* Data() { return data_.get(); }
   const char* Data() const { return data_.get(); }
+  size_t Capacity() const { return capacity_; }
   size_t Received() const { return received_; }
   void SetReceived(size_t received) { received_ = received; }
 
  private:
   std::unique_ptr<char[]> data_;
+  size_t capacity_;
   size_t received_ = 0;
+};
+
+// Sees the data of a transfer as it arrives, read by read.
+class TransferWatcher {
+ public:
+  // The body starts to arrive, from byte 0.
+  virtual void BodyStarted() = 0;
+  virtual void Received(const char* data, size_t size) = 0;
+
+ protected:
+  ~TransferWatcher() = default;
 };
 
 // The outcome of one transfer. A transfer is complete only when the whole body of a 2xx answer
@@ -54,6 +68,8 @@ class InternetSession {
   DWORD openError_ = 0;
 };
 
-// Downloads url into buffer from byte 0. The worker's terminate request ends the read loop.
+// Downloads url into buffer from byte 0, showing the data to watcher when there is one. The
+// worker's terminate request ends the read loop.
 TransferOutcome Transfer(const InternetSession& session, const std::string& url,
-                         TransferBuffer& buffer, const TThread& worker);
+                         TransferBuffer& buffer, const TThread& worker,
+                         TransferWatcher* watcher = nullptr);

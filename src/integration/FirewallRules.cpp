@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "integration/ComText.h"
-#include "shell/ProductNames.h"
-#include "shell/SetupState.h"
+#include "setup/ProductNames.h"
+#include "setup/SetupState.h"
 
 using Microsoft::WRL::ComPtr;
 

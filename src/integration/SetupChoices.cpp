@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "framework/Handles.h"
-#include "shell/ProductNames.h"
-#include "shell/SetupState.h"
+#include "setup/ProductNames.h"
+#include "setup/SetupState.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "framework/Handles.h"
 #include "integration/SetupChoices.h"
-#include "shell/ProductNames.h"
+#include "setup/ProductNames.h"
 
 std::string BrowseFolder;
 

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "SetupState.h"
-#include "Unit1.h"
 #include "ProgramLaunch.h"
+#include "Unit1.h"
+#include "setup/SetupState.h"
 
 namespace {
 constexpr char kExitQuestion[] = "Setup is not complete. Exit Setup?";

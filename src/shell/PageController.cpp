@@ -2,14 +2,15 @@
 
 #include <array>
 
-#include "ProductNames.h"
-#include "SetupState.h"
 #include "Unit1.h"
 #include "engine/ErrorText.h"
 #include "engine/InstallThread.h"
 #include "engine/SystemErrorText.h"
 #include "integration/FirewallRules.h"
 #include "integration/SetupChoices.h"
+#include "integration/Shortcuts.h"
+#include "setup/ProductNames.h"
+#include "setup/SetupState.h"
 
 namespace {
 constexpr char kNextCaption[] = "Next";
@@ -173,6 +174,10 @@ void TFormWebSetup::StartProgress(int fileCount) {
 void TFormWebSetup::StepProgress() {
   FrameStep41.ProgressBar1.SetPosition(FrameStep41.ProgressBar1.Position() + 1);
 }
+
+void TFormWebSetup::CreateShortcuts() { ::CreateShortcuts(); }
+
+void TFormWebSetup::AddProgramFirewallRules() { ::AddProgramFirewallRules(); }
 
 void TFormWebSetup::ShowFinishPage() { EnterState(Finished); }
 

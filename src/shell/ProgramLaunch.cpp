@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "ProductNames.h"
 #include "framework/Handles.h"
+#include "setup/ProductNames.h"
 
 namespace {
 constexpr DWORD kIdleWaitMilliseconds = 5000;

@@ -2,8 +2,8 @@
 
 #include <objbase.h>
 
-#include "ProductNames.h"
-#include "SetupState.h"
+#include "setup/ProductNames.h"
+#include "setup/SetupState.h"
 #include "engine/InstallThread.h"
 
 TFormWebSetup* FormWebSetup = nullptr;

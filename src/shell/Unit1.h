@@ -13,7 +13,7 @@
 #include "pages/UnitFrameStep3.h"
 #include "pages/UnitFrameStep4.h"
 #include "pages/UnitFrameStep5.h"
-#include "shell/SetupState.h"
+#include "setup/SetupState.h"
 
 // The setup's one window: five stacked pages above Back, Next and Cancel. Its handlers are the
 // page controller and the ways out of setup; the install worker reaches it only through the
@@ -46,6 +46,8 @@ class TFormWebSetup : public TForm, public InstallView {
   int AskUser(const std::string& text, unsigned style) override;
   void StartProgress(int fileCount) override;
   void StepProgress() override;
+  void CreateShortcuts() override;
+  void AddProgramFirewallRules() override;
   void ShowFinishPage() override;
   void ShowReadyPage() override;
 

@@ -93,11 +93,11 @@ class Product:
             self.root, *server_certificate(certificate), http_port=80 if http else None)
 
     def put(self, name, data):
-        """Serves data as name from now on."""
+        """Serves data as name from now on: a file of the product, map.txt or map.txt.sig."""
         path = self.root / name
         path.parent.mkdir(parents=True, exist_ok=True)
         path.write_bytes(data)
-        if name != "map.txt":
+        if name not in ("map.txt", "map.txt.sig"):
             self.files[name] = data
 
     def url(self, name, scheme="https"):

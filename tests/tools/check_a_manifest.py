@@ -102,7 +102,7 @@ class CheckAManifest(MaptoolTest):
         missing = self.scratch + b"/absent.txt"
         cases = [
             ((), "a command is missing"),
-            (("verify", "map.txt"), "unknown command 'verify'"),
+            (("validate", "map.txt"), "unknown command 'validate'"),
             (("check",), "check takes exactly one argument"),
             (("check", "a", "b"), "check takes exactly one argument"),
             (("check", missing), "cannot read"),

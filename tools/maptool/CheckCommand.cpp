@@ -26,7 +26,8 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads at most limit bytes: whatever lies beyond them, such a file is too large for the setup.
+}  // namespace
+
 bool ReadAtMost(const std::string& path, size_t limit, std::vector<uint8_t>& bytes) {
   File file(std::fopen(path.c_str(), "rb"));
   if (!file) return false;
@@ -40,6 +41,8 @@ bool ReadAtMost(const std::string& path, size_t limit, std::vector<uint8_t>& byt
   }
   return !std::ferror(file.get());
 }
+
+namespace {
 
 class CheckReport : public ManifestObserver {
  public:
@@ -110,25 +113,40 @@ void TellFileFault(const CheckReport& report, ManifestFileFault fault, size_t le
 
 }  // namespace
 
-int RunCheck(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (!ReadAtMost(path, kLargestDownload + 1, bytes)) {
+int CheckManifest(const std::string& path, bool explain, CheckedManifest& manifest) {
+  manifest.bytes.clear();
+  manifest.table = std::make_unique<ManifestTable>();
+  manifest.count = 0;
+  if (!ReadAtMost(path, kLargestDownload + 1, manifest.bytes)) {
     std::fprintf(stderr, "maptool: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
     return kExitError;
   }
 
   CheckReport report(path);
+  const std::vector<uint8_t>& bytes = manifest.bytes;
   const ManifestFileFault fileFault = FindManifestFileFault(bytes.data(), bytes.size());
-  size_t count = 0;
-  auto table = std::make_unique<ManifestTable>();
   if (fileFault == ManifestFileFault::kNone) {
-    count = ParseManifest(bytes.data(), bytes.size(), *table, &report);
-  } else {
+    manifest.count =
+        ParseManifest(bytes.data(), bytes.size(), *manifest.table, explain ? &report : nullptr);
+  } else if (explain) {
     TellFileFault(report, fileFault, bytes.size());
   }
+  if (manifest.count == 0) {
+    if (explain) {
+      std::fprintf(stderr, "%s: no entry is accepted; the setup would install nothing\n",
+                   path.c_str());
+    }
+    return kExitNothingInstalled;
+  }
+  return kExitSuccess;
+}
 
-  for (size_t i = 0; i < count; ++i) {
-    const ManifestEntry& entry = (*table)[i];
+int RunCheck(const std::string& path) {
+  CheckedManifest manifest;
+  const int status = CheckManifest(path, true, manifest);
+  if (status == kExitError) return status;
+  for (size_t i = 0; i < manifest.count; ++i) {
+    const ManifestEntry& entry = (*manifest.table)[i];
     std::fwrite(entry.LocalName, 1, static_cast<size_t>(entry.LocalNameLength), stdout);
     std::putchar('\t');
     std::fwrite(entry.RemoteName, 1, static_cast<size_t>(entry.RemoteNameLength), stdout);
@@ -138,10 +156,5 @@ int RunCheck(const std::string& path) {
     std::fprintf(stderr, "maptool: cannot write the entries: %s\n", std::strerror(errno));
     return kExitError;
   }
-  if (count == 0) {
-    std::fprintf(stderr, "%s: no entry is accepted; the setup would install nothing\n",
-                 path.c_str());
-    return kExitNothingInstalled;
-  }
-  return kExitSuccess;
+  return status;
 }
