@@ -289,6 +289,21 @@ def load(values):
     return "?" if not values else ", ".join(f"{value:.2f}" for value in values)
 
 
+def host_paragraph(environment):
+    """How far the absolute numbers of this host stand from Windows."""
+    if environment.get("emulated"):
+        return ("On this host Wine's 32-bit side, and with it the setup and every 32-bit baseline, "
+                "runs under `qemu-i386` user emulation: absolute times are many times what they "
+                "are on Windows, and work that costs little natively (drawing, DLL start-up) "
+                "weighs far more. What the numbers say are the ratios against baselines run under "
+                "the same Wine, in the same prefix and the same run. curl runs natively (64-bit) "
+                "and shows the server's own speed.")
+    return ("On this host Wine's 32-bit side runs natively. Absolute times are still Wine's, not "
+            "Windows': what the numbers say are the ratios against baselines run under the same "
+            "Wine, in the same prefix and the same run. curl runs natively (64-bit) and shows the "
+            "server's own speed.")
+
+
 def markdown(results, summary):
     environment = results.get("environment", {})
     lines = [
@@ -296,14 +311,10 @@ def markdown(results, summary):
         f"Taken {results.get('started', '?')} by `make bench` on "
         f"{environment.get('cpus', '?')} CPUs; "
         f"load average (1, 5, 15 minutes) {load(results.get('load_average_before'))} before, "
-        f"{load(results.get('load_average_after'))} after. {environment.get('wine', 'Wine')}, "
-        f"{environment.get('qemu', 'qemu')}. {results['runs']} runs of each install, "
-        f"{results['start_runs']} of each start-up.", "",
-        "On this host Wine's 32-bit side, and with it the setup and every 32-bit baseline, runs "
-        "under `qemu-i386` user emulation: absolute times are many times what they are on Windows, "
-        "and work that costs little natively (drawing, DLL start-up) weighs far more. What the "
-        "numbers say are the ratios against baselines run under the same Wine, in the same prefix "
-        "and the same run. curl runs natively (64-bit) and shows the server's own speed.", "",
+        f"{load(results.get('load_average_after'))} after. {environment.get('wine', 'Wine')}"
+        f"{', ' + environment['qemu'] if environment.get('emulated') else ''}. "
+        f"{results['runs']} runs of each install, {results['start_runs']} of each start-up.", "",
+        host_paragraph(environment), "",
     ]
     lines += summary_table(results, summary)
     lines += install_section(summary)
@@ -555,6 +566,13 @@ def memory_section(summary):
     setup_native = without(memory["setup_peak_working_set"], memory["setup_translated_code"])
     minimal_native = without(memory["minimal_peak_working_set"],
                              memory["minimal_translated_code"])
+    translated_code = [] if not memory["setup_translated_code"] else [
+        f"- Of these, qemu's translated code (the resident part of its code buffer, from "
+        f"/proc/<pid>/smaps): {megabytes(memory['setup_translated_code'])} for the setup on its "
+        f"finish page, {megabytes(memory['minimal_translated_code'])} for the minimal window "
+        f"program. Without it the setup's peak is {megabytes(setup_native)} against "
+        f"{megabytes(minimal_native)}, +{megabytes(without(setup_native, minimal_native))}; "
+        f"on Windows there is no such cost."]
     return [
         "## Memory", "",
         "The probe reads `GetProcessMemoryInfo` (`PROCESS_MEMORY_COUNTERS_EX`, with "
@@ -564,9 +582,10 @@ def memory_section(summary):
         "`WorkingSetSize` are the Linux process's `VmHWM` and `VmRSS` (checked against "
         "/proc/<pid>/status, read alongside), `PagefileUsage` is its `RssAnon`, and "
         "`PrivateUsage` is always 0. So the working set is meaningful, and private bytes are "
-        "shown as the anonymous resident memory (`RssAnon`). Under qemu-i386 both include the "
-        "emulator's own memory, its cache of translated code above all, which grows with the "
-        "amount of code a program runs.", "",
+        "shown as the anonymous resident memory (`RssAnon`)."
+        + (" Under qemu-i386 both include the emulator's own memory, its cache of translated "
+           "code above all, which grows with the amount of code a program runs."
+           if memory["setup_translated_code"] else ""), "",
         f"- Setup: peak working set {megabytes(memory['setup_peak_working_set'])} (VmHWM "
         f"{megabytes(memory['setup_vm_hwm'])}); anonymous resident memory at most "
         f"{megabytes(memory['setup_anonymous'])}. Its working set was "
@@ -578,12 +597,7 @@ def memory_section(summary):
         f"{megabytes(memory['minimal_peak_working_set'])} (VmHWM "
         f"{megabytes(memory['minimal_vm_hwm'])}); anonymous resident "
         f"{megabytes(memory['minimal_anonymous'])}.",
-        f"- Of these, qemu's translated code (the resident part of its code buffer, from "
-        f"/proc/<pid>/smaps): {megabytes(memory['setup_translated_code'])} for the setup on its "
-        f"finish page, {megabytes(memory['minimal_translated_code'])} for the minimal window "
-        f"program. Without it the setup's peak is {megabytes(setup_native)} against "
-        f"{megabytes(minimal_native)}, +{megabytes(without(setup_native, minimal_native))}; "
-        f"on Windows there is no such cost.",
+        *translated_code,
         f"- For scale: the WinINet loop, which holds one buffer of the same size and runs the "
         f"same WinINet and TLS code with no window, started at "
         f"{megabytes(memory['wininet_start_working_set'])} and peaked at "

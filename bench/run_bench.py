@@ -416,6 +416,16 @@ class Bench:
         self.results["keyed_exe"] = report.exe_facts(self.keyed_exe, self.keyed_exe.parent)
 
 
+def emulated():
+    """Whether 32-bit programs run under qemu-i386 here (scripts/enable-ia32.sh registers it only
+    on hosts that cannot run them natively)."""
+    registration = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
+    try:
+        return registration.read_text().startswith("enabled")
+    except OSError:
+        return False
+
+
 def environment():
     def first_line(command):
         try:
@@ -425,7 +435,8 @@ def environment():
             return None
     return {
         "wine": first_line(["wine", "--version"]),
-        "qemu": first_line(["qemu-i386-static", "--version"]),
+        "qemu": first_line(["qemu-i386-static", "--version"]) if emulated() else None,
+        "emulated": emulated(),
         "curl": first_line(["curl", "--version"]),
         "cpus": os.cpu_count(),
         "python": sys.version.split()[0],
