@@ -14,7 +14,6 @@
 #include "Memo.h"
 #include "ProgressBar.h"
 #include "RadioButton.h"
-#include "Resources.h"
 
 namespace {
 
@@ -26,7 +25,6 @@ void RegisterClassOnce(const char* className, int backgroundSysColor, WNDPROC pr
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(kApplicationIconId));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(backgroundSysColor + 1));
   windowClass.lpszClassName = className;
   if (!::RegisterClassExA(&windowClass)) {
