@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/ManifestSignature.h"
+#include "manifest/ManifestSignature.h"
 #include "framework/Handles.h"
 
 // Windows' own cryptography (CNG). bcrypt.dll is not a KnownDLL, so it is loaded at run time from

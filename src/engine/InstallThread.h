@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/InstallView.h"
-#include "engine/Manifest.h"
+#include "manifest/Manifest.h"
 #include "engine/Transfer.h"
 #include "framework/Thread.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "engine/Cng.h"
-#include "engine/ManifestSignature.h"
+#include "manifest/ManifestSignature.h"
 #include "engine/Transfer.h"
 
 // A setup built with publisher keys installs only what the publisher signed. It takes map.txt

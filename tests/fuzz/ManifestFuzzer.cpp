@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Manifest.h"
-#include "engine/ManifestNames.h"
+#include "manifest/Manifest.h"
+#include "manifest/ManifestNames.h"
 
 // Feeds any bytes to the manifest parser and checks what it promises the install worker.
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Manifest.h"
-#include "engine/ManifestSignature.h"
+#include "manifest/Manifest.h"
+#include "manifest/ManifestSignature.h"
 
 // Feeds any bytes to the reader of map.txt.sig and checks what it promises the install worker.
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Manifest.h"
+#include "manifest/Manifest.h"
 
 // Builds manifests from readable records and reads parsed tables back as plain values.
 namespace manifest_test {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ManifestBuilder.h"
-#include "engine/ManifestNames.h"
+#include "manifest/ManifestNames.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "ManifestBuilder.h"
-#include "engine/ManifestNumber.h"
+#include "manifest/ManifestNumber.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Manifest.h"
-#include "engine/ManifestSignature.h"
+#include "manifest/Manifest.h"
+#include "manifest/ManifestSignature.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ManifestBuilder.h"
-#include "engine/Manifest.h"
+#include "manifest/Manifest.h"
 
 namespace {
 

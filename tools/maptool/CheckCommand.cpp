@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "MapTool.h"
-#include "engine/Manifest.h"
+#include "manifest/Manifest.h"
 
 const char kCheckHelp[] =
     "Usage: maptool check FILE\n"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "MapTool.h"
-#include "engine/Manifest.h"
+#include "manifest/Manifest.h"
 
 const char kMakeHelp[] =
     "Usage: maptool make DIR\n"

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Manifest.h"
-#include "engine/ManifestNames.h"
+#include "manifest/Manifest.h"
+#include "manifest/ManifestNames.h"
 
 // The exit statuses of maptool.
 constexpr int kExitSuccess = 0;           // check: at least one entry accepted

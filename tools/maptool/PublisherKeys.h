@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/ManifestSignature.h"
+#include "manifest/ManifestSignature.h"
 
 // The publisher's ECDSA P-256 keys and what maptool does with them, through OpenSSL's libcrypto.
 

@@ -1,9 +1,9 @@
-#include "engine/ManifestSignature.h"
+#include "manifest/ManifestSignature.h"
 
 #include <optional>
 
-#include "engine/Manifest.h"
-#include "engine/ManifestSignatureWords.h"
+#include "manifest/Manifest.h"
+#include "manifest/ManifestSignatureWords.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "engine/Manifest.h"
+#include "manifest/Manifest.h"
 
 #include <cstring>
 #include <optional>
 
-#include "engine/ManifestNames.h"
-#include "engine/ManifestNumber.h"
+#include "manifest/ManifestNames.h"
+#include "manifest/ManifestNumber.h"
 
 namespace {
 

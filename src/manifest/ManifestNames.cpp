@@ -1,4 +1,4 @@
-#include "engine/ManifestNames.h"
+#include "manifest/ManifestNames.h"
 
 #include <cstddef>
 

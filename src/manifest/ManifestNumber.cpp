@@ -1,4 +1,4 @@
-#include "engine/ManifestNumber.h"
+#include "manifest/ManifestNumber.h"
 
 #include <cstddef>
 

@@ -1,5 +1,5 @@
-#include "engine/ManifestSignature.h"
-#include "engine/ManifestSignatureWords.h"
+#include "manifest/ManifestSignature.h"
+#include "manifest/ManifestSignatureWords.h"
 
 namespace {
 
