@@ -83,17 +83,17 @@ void TApplication::Synchronize(const std::function<void()>& method) {
     return;
   }
   SyncRequest request{&method};
-  std::unique_lock<std::mutex> lock(syncMutex_);
+  CriticalSectionLock lock(syncLock_);
   syncQueue_.push_back(&request);
   ::PostMessageA(hiddenWindow_, kWakeMainThread, 0, 0);
-  syncDone_.wait(lock, [&request] { return request.done; });
+  syncDone_.Wait(syncLock_, [&request] { return request.done; });
 }
 
 void TApplication::CheckSynchronize() {
   for (;;) {
     SyncRequest* request = nullptr;
     {
-      std::lock_guard<std::mutex> lock(syncMutex_);
+      CriticalSectionLock lock(syncLock_);
       if (syncQueue_.empty()) return;
       request = syncQueue_.front();
       syncQueue_.pop_front();
@@ -104,10 +104,10 @@ void TApplication::CheckSynchronize() {
       // A report handles its own failures; whatever escapes it is dropped here.
     }
     {
-      std::lock_guard<std::mutex> lock(syncMutex_);
+      CriticalSectionLock lock(syncLock_);
       request->done = true;
     }
-    syncDone_.notify_all();
+    syncDone_.WakeAll();
   }
 }
 

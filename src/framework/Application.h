@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <functional>
-#include <mutex>
 #include <string>
+
+#include "CriticalSection.h"
 
 class TForm;
 
@@ -61,8 +61,8 @@ class TApplication {
   HWND hiddenWindow_ = nullptr;
   DWORD mainThreadId_ = 0;
 
-  std::mutex syncMutex_;
-  std::condition_variable syncDone_;
+  CriticalSection syncLock_;
+  ConditionVariable syncDone_;
   std::deque<SyncRequest*> syncQueue_;
 };
 
