@@ -43,9 +43,24 @@ function(corvanta_base64_to_hex text out)
   set(${out} "${hex}" PARENT_SCOPE)
 endfunction()
 
-# Sets count_var to the number of keys in file and bytes_var to their initialisers for
-# BuildConfig.h: "{{0x30, 0x59, ...}}, {{...}}". Stops the configuration on any fault.
-function(corvanta_read_publisher_keys file count_var bytes_var)
+# The hex SHA-256 of the bytes given in hex, as maptool fingerprint and the release check show a
+# key. CMake hashes only text, and the key's bytes hold zeros, so Python does it.
+function(corvanta_sha256_of_hex hex out)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  execute_process(
+    COMMAND "${Python3_EXECUTABLE}" -c
+            "import hashlib, sys; print(hashlib.sha256(bytes.fromhex(sys.argv[1])).hexdigest())" "${hex}"
+    OUTPUT_VARIABLE digest OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT digest MATCHES "^[0-9a-f]+$")
+    message(FATAL_ERROR "CORVANTA_PUBLISHER_KEYS: cannot compute a key's fingerprint with ${Python3_EXECUTABLE}")
+  endif()
+  set(${out} "${digest}" PARENT_SCOPE)
+endfunction()
+
+# Sets count_var to the number of keys in file, bytes_var to their initialisers for
+# BuildConfig.h ("{{0x30, 0x59, ...}}, {{...}}") and fingerprints_var to their fingerprints as
+# string literals ("\"3f...\", \"a0...\""). Stops the configuration on any fault.
+function(corvanta_read_publisher_keys file count_var bytes_var fingerprints_var)
   if(NOT EXISTS "${file}" OR IS_DIRECTORY "${file}")
     message(FATAL_ERROR "CORVANTA_PUBLISHER_KEYS: cannot read ${file}")
   endif()
@@ -57,6 +72,7 @@ function(corvanta_read_publisher_keys file count_var bytes_var)
                         "(openssl ec -in publisher.key.pem -pubout writes one)")
   endif()
   set(initialisers "")
+  set(fingerprints "")
   set(number 0)
   foreach(block IN LISTS blocks)
     math(EXPR number "${number} + 1")
@@ -82,7 +98,13 @@ function(corvanta_read_publisher_keys file count_var bytes_var)
       string(APPEND initialisers ", ")
     endif()
     string(APPEND initialisers "{{${bytes}}}")
+    corvanta_sha256_of_hex("${hex}" fingerprint)
+    if(NOT fingerprints STREQUAL "")
+      string(APPEND fingerprints ", ")
+    endif()
+    string(APPEND fingerprints "\"${fingerprint}\"")
   endforeach()
   set(${count_var} ${count} PARENT_SCOPE)
   set(${bytes_var} "${initialisers}" PARENT_SCOPE)
+  set(${fingerprints_var} "${fingerprints}" PARENT_SCOPE)
 endfunction()

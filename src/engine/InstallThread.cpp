@@ -87,6 +87,12 @@ void InstallThread::Install() {
   // Discarded at compile time, so that a setup without keys does not even link the check.
   if constexpr (kChecksSignatures) {
     PublisherCheck publisher;
+    // The check lives only as long as this run; nothing may point at it after it has gone,
+    // whether the run returns or throws.
+    struct ForgetOnExit {
+      PublisherCheck*& pointer;
+      ~ForgetOnExit() { pointer = nullptr; }
+    } forget{publisher_};
     publisher_ = &publisher;
     InstallOverSession(buffer);
   } else {
