@@ -14,6 +14,9 @@ namespace {
 constexpr DWORD kPollMilliseconds = 100;
 constexpr DWORD kClosingPauseMilliseconds = 1000;
 constexpr char kManifestName[] = "map.txt";
+// Credentials that a proxy keeps refusing must not loop for ever: after this many sign-ins in
+// a row, the transfer's own question is asked instead.
+constexpr int kSignInsInARow = 3;
 // Only a setup built with publisher keys checks signatures. Without keys every part of the
 // check is compiled out, and the setup requests and shows exactly what it always has.
 constexpr bool kChecksSignatures = !build_config::kPublisherKeys.empty();
@@ -122,16 +125,14 @@ bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& tabl
   const std::string headline = DownloadFilesFromHeadline(build_config::kVendorDomain);
   TransferOutcome outcome;
   while (!aborted_ && !Terminated()) {
-    outcome = Transfer(session_, url, buffer, *this, publisher_);
-    WaitWhilePaused();
+    outcome = TransferThroughProxy(url, buffer, publisher_);
     if (kChecksSignatures && outcome.complete && !Terminated()) {
       // map.txt.sig comes on the same session, with a waiting point after it as after every
       // transfer. A failed transfer of it is told as itself; a document that does not hold, as
       // a manifest not signed.
       const size_t manifestLength = buffer.Received();
-      outcome = Transfer(session_, BaseUrl() + kSignatureDocumentName,
-                         publisher_->DocumentBuffer(), *this);
-      WaitWhilePaused();
+      outcome = TransferThroughProxy(BaseUrl() + kSignatureDocumentName,
+                                     publisher_->DocumentBuffer(), nullptr);
       if (outcome.complete && !publisher_->AcceptManifest(manifestLength)) {
         outcome.complete = false;
         outcome.faultText = UnsignedManifestText();
@@ -169,8 +170,7 @@ bool InstallThread::DownloadFile(TransferBuffer& buffer, const ManifestEntry& en
   const std::string url = BaseUrl() + entry.RemoteName;
   TransferOutcome outcome;
   while (!aborted_ && !Terminated()) {
-    outcome = Transfer(session_, url, buffer, *this, publisher_);
-    WaitWhilePaused();
+    outcome = TransferThroughProxy(url, buffer, publisher_);
     // Checked before anything of the file is written; a retry downloads it again.
     if (kChecksSignatures && outcome.complete &&
         !publisher_->AcceptFile(entry.RemoteName, buffer.Received())) {
@@ -215,6 +215,30 @@ void InstallThread::WriteFileData(const TransferBuffer& buffer, const ManifestEn
   }
 }
 
+TransferOutcome InstallThread::TransferThroughProxy(const std::string& url, TransferBuffer& buffer,
+                                                   TransferWatcher* watcher) {
+  for (int signIns = 0;; ++signIns) {
+    TransferOutcome outcome = Transfer(session_, url, buffer, *this, watcher);
+    WaitWhilePaused();
+    if (!outcome.proxyAsksForCredentials) return outcome;
+    if (Terminated() || signIns == kSignInsInARow || !SignInToProxy(outcome)) {
+      outcome.CloseRequest();
+      return outcome;
+    }
+  }
+}
+
+bool InstallThread::SignInToProxy(TransferOutcome& outcome) {
+  ProxyRequest = outcome.request.get();
+  SignInResult = ERROR_CANCELLED;  // stands when no dialog could be shown
+  RunReport(&InstallThread::ProxySignIn);
+  ProxyRequest = nullptr;
+  // The dialog is done with the request; the transfer runs again with a fresh one, since
+  // sending this one again does not reach the server through every proxy.
+  outcome.CloseRequest();
+  return SignInResult == ERROR_INTERNET_FORCE_RETRY;
+}
+
 void InstallThread::WaitWhilePaused() const {
   while (Paused && !Terminated()) ::Sleep(kPollMilliseconds);
 }
@@ -252,6 +276,14 @@ void InstallThread::AskUser() {
   if (Terminated()) return;
   try {
     MessageResult = view_.AskUser(MessageText, static_cast<unsigned>(MessageStyle));
+  } catch (...) {
+  }
+}
+
+void InstallThread::ProxySignIn() {
+  if (Terminated()) return;
+  try {
+    SignInResult = view_.SignInToProxy(ProxyRequest);
   } catch (...) {
   }
 }

@@ -27,6 +27,9 @@ class InstallThread : public TThread {
   int32_t MessageStyle = 0;
   int32_t MessageResult = 0;
   int32_t FileCount = 0;
+  // For the proxy sign-in: the request the proxy answered with 407, and the dialog's result.
+  HINTERNET ProxyRequest = nullptr;
+  DWORD SignInResult = 0;
 
  protected:
   void Execute() override;
@@ -40,6 +43,15 @@ class InstallThread : public TThread {
   void WriteFileData(const TransferBuffer& buffer, const ManifestEntry& entry,
                      const std::string& path);
 
+  // Transfers url and passes the waiting point after it. When a proxy asks for credentials,
+  // shows the sign-in dialog and, once the user gave some, transfers again at once; after three
+  // sign-ins in a row that the proxy refused, or a Cancel, the outcome is the 407 for the
+  // caller's question.
+  TransferOutcome TransferThroughProxy(const std::string& url, TransferBuffer& buffer,
+                                       TransferWatcher* watcher);
+  // Shows the sign-in dialog for the outcome's request, unless the worker is terminating, and
+  // closes the request; true when the user gave credentials.
+  bool SignInToProxy(TransferOutcome& outcome);
   void WaitWhilePaused() const;
   // Fills the message fields and asks the user unless the worker is terminating; returns the
   // answer, or the preset when no box could be shown.
@@ -50,6 +62,7 @@ class InstallThread : public TThread {
   void RunReport(void (InstallThread::*report)());
   void ShowStatus();
   void AskUser();
+  void ProxySignIn();
   void StartProgress();
   void StepProgress();
   void CompleteInstall();

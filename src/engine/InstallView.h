@@ -1,5 +1,8 @@
 #pragma once
 
+#include <windows.h>
+#include <wininet.h>
+
 #include <string>
 
 // What the install worker's reports change in the window. Every call is made on the main
@@ -12,6 +15,10 @@ class InstallView {
   virtual void ShowStatus(const std::string& text) = 0;
   // A message box owned by the main window, captioned "Error"; returns the answer.
   virtual int AskUser(const std::string& text, unsigned style) = 0;
+  // The system's proxy sign-in dialog for a request that a proxy answered with 407, owned by
+  // the main window; returns its result, ERROR_INTERNET_FORCE_RETRY once the user gave
+  // credentials.
+  virtual DWORD SignInToProxy(HINTERNET request) = 0;
   virtual void StartProgress(int fileCount) = 0;
   virtual void StepProgress() = 0;
   // What a successful install leaves besides the files, in this order: the shortcuts, then the

@@ -136,6 +136,13 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
     if (code && !IsSuccessStatus(*code)) {
       std::string statusText = QueryText(request.get(), HTTP_QUERY_STATUS_TEXT).value_or("");
       outcome.faultText = HttpStatusText(*code, statusText);
+      // The body of a 407 is the proxy's own page, never content; the request is kept only
+      // for the sign-in dialog.
+      if (*code == HTTP_STATUS_PROXY_AUTH_REQ) {
+        outcome.proxyAsksForCredentials = true;
+        outcome.connection = std::move(connection);
+        outcome.request = std::move(request);
+      }
       return outcome;
     }
   }

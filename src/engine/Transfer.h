@@ -52,6 +52,16 @@ struct TransferOutcome {
   bool complete = false;
   DWORD error = 0;         // the code of the call that failed, recorded when it failed
   std::string faultText;   // replaces the system's text when no call failed
+  // A proxy answered 407 and asks who is there. Its request stays open, with its connection,
+  // for the system's sign-in dialog, which needs it; CloseRequest lets both go after it.
+  bool proxyAsksForCredentials = false;
+  InternetHandle connection;
+  InternetHandle request;
+
+  void CloseRequest() {
+    request.reset();
+    connection.reset();
+  }
 };
 
 // The setup's internet session with its options.

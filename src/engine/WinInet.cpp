@@ -24,6 +24,7 @@ WinInetApi::WinInetApi() : module_(LoadSystemLibrary("wininet.dll")) {
       GetSystemProc<decltype(GetLastResponseInfoA)>(module_, "InternetGetLastResponseInfoA");
   QueryInfoA = GetSystemProc<decltype(QueryInfoA)>(module_, "HttpQueryInfoA");
   QueryOptionA = GetSystemProc<decltype(QueryOptionA)>(module_, "InternetQueryOptionA");
+  ErrorDlg = GetSystemProc<decltype(ErrorDlg)>(module_, "InternetErrorDlg");
 }
 
 std::string WinInetApi::LastResponseText() const {

@@ -27,6 +27,7 @@ class WinInetApi {
   decltype(&::InternetGetLastResponseInfoA) GetLastResponseInfoA = nullptr;
   decltype(&::HttpQueryInfoA) QueryInfoA = nullptr;
   decltype(&::InternetQueryOptionA) QueryOptionA = nullptr;
+  decltype(&::InternetErrorDlg) ErrorDlg = nullptr;
 
  private:
   HMODULE module_ = nullptr;

@@ -6,6 +6,7 @@
 #include "engine/ErrorText.h"
 #include "engine/InstallThread.h"
 #include "engine/SystemErrorText.h"
+#include "engine/WinInet.h"
 #include "integration/FirewallRules.h"
 #include "integration/SetupChoices.h"
 #include "integration/Shortcuts.h"
@@ -164,6 +165,15 @@ void TFormWebSetup::ShowStatus(const std::string& text) { FrameStep41.Label4.Set
 
 int TFormWebSetup::AskUser(const std::string& text, unsigned style) {
   return ::MessageBoxA(Handle(), text.c_str(), kErrorCaption, style);
+}
+
+DWORD TFormWebSetup::SignInToProxy(HINTERNET request) {
+  const WinInetApi& api = WinInet();
+  if (!api.ErrorDlg) return ERROR_PROC_NOT_FOUND;
+  return api.ErrorDlg(Handle(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                      FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
+                          FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
+                      nullptr);
 }
 
 void TFormWebSetup::StartProgress(int fileCount) {

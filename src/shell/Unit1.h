@@ -44,6 +44,7 @@ class TFormWebSetup : public TForm, public InstallView {
   // InstallView, for the worker's reports.
   void ShowStatus(const std::string& text) override;
   int AskUser(const std::string& text, unsigned style) override;
+  DWORD SignInToProxy(HINTERNET request) override;
   void StartProgress(int fileCount) override;
   void StepProgress() override;
   void CreateShortcuts() override;

@@ -336,6 +336,17 @@ std::string Dispatch(const std::string& line, RemoteProbe& probe, bool& quit) {
     return PostCommand(window, message, wParam, static_cast<LPARAM>(args.Number()));
   }
   if (verb == "send") return SendCommand(args);
+  if (verb == "set_text") {
+    HWND window = args.Window();
+    std::wstring text = args.Text();
+    DWORD_PTR result = 0;
+    // WM_SETTEXT is one of the messages that carry their text to another process.
+    if (!::SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                               SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &result) || !result) {
+      return Failure("WM_SETTEXT failed, error " + std::to_string(::GetLastError()));
+    }
+    return Ok();
+  }
   if (verb == "send_inside") return SendInsideCommand(args, probe);
   if (verb == "dpi_changed") return DpiChangedCommand(args, probe);
   if (verb == "boxes") return Ok("boxes", facts::MessageBoxes(args.Number()));

@@ -105,6 +105,10 @@ class Driver:
     def send(self, hwnd, message, wparam=0, lparam=0):
         return self.ask(f"send {hwnd} {message} {wparam} {lparam}")["result"]
 
+    def set_text(self, hwnd, text):
+        """WM_SETTEXT: what typing into an edit leaves there."""
+        self.ask(f"set_text {hwnd} {text}")
+
     def send_inside(self, hwnd, message, wparam=0, lparam=0):
         """Sends from a thread of the window's own process, for messages that Wine does not
         carry between processes, such as WM_GETICON."""
