@@ -308,6 +308,19 @@ def built_in_publisher_keys(image):
     return keys
 
 
+# A setup with keys holds its minimum release in words, for its log: "minimum release 7".
+MINIMUM_RELEASE_TEXT = re.compile(rb"minimum release (0|[1-9][0-9]*)\x00")
+
+
+def built_in_minimum_releases(image):
+    """Every minimum release the exe's sections name, as numbers."""
+    found = set()
+    for section in image.sections:
+        data = image.data[section.raw_offset:section.raw_offset + section.raw_size]
+        found.update(int(match.group(1)) for match in MINIMUM_RELEASE_TEXT.finditer(data))
+    return sorted(found)
+
+
 def is_p256_point(key):
     x = int.from_bytes(key[len(P256_KEY_PREFIX):-P256_COORDINATE_SIZE], "big")
     y = int.from_bytes(key[-P256_COORDINATE_SIZE:], "big")
@@ -321,9 +334,12 @@ def check_publisher_keys(image):
     unusable = [str(number) for number, key in enumerate(keys, 1) if not is_p256_point(key)]
     require(not unusable, "key %s of %d is no point of P-256, so the setup can verify nothing with it"
             % (", ".join(unusable), len(keys)))
+    minimums = built_in_minimum_releases(image)
+    require(len(minimums) == 1, "%d keys built in, but the exe names %s minimum release"
+            % (len(keys), "no" if not minimums else "more than one"))
     fingerprints = [hashlib.sha256(key).hexdigest() for key in keys]
-    return "%d built in, fingerprints (SHA-256 of the SubjectPublicKeyInfo): %s" % (
-        len(keys), ", ".join(fingerprints))
+    return "%d built in, minimum release %d, fingerprints (SHA-256 of the SubjectPublicKeyInfo): %s" % (
+        len(keys), minimums[0], ", ".join(fingerprints))
 
 
 def check_signature(image):

@@ -6,6 +6,7 @@
 #include "engine/ErrorText.h"
 #include "engine/PublisherCheck.h"
 #include "engine/SystemErrorText.h"
+#include "framework/SupportLog.h"
 #include "setup/ProductNames.h"
 #include "setup/SetupState.h"
 
@@ -21,13 +22,26 @@ constexpr int kSignInsInARow = 3;
 // check is compiled out, and the setup requests and shows exactly what it always has.
 constexpr bool kChecksSignatures = !build_config::kPublisherKeys.empty();
 
-std::string BaseUrl() {
-  return std::string("https://") + build_config::kDownloadHost + product::kDownloadPath;
-}
-
 std::string TransferErrorText(const TransferOutcome& outcome) {
   if (!outcome.faultText.empty()) return outcome.faultText;
   return ReasonOrCode(InternetErrorText(outcome.error), outcome.error);
+}
+
+// One line for each transfer: what was asked, what came back and how it ended.
+void LogTransfer(const std::string& url, const TransferOutcome& outcome, ULONGLONG milliseconds) {
+  using support_log::Part;
+  const bool answered = outcome.status != 0;
+  const bool declared = outcome.declaredLength.has_value();
+  // The reason without the line break that ends it in a question.
+  const std::string reason = outcome.faultText.substr(0, outcome.faultText.find_last_not_of("\r\n") + 1);
+  support_log::Write({"GET ", url, answered ? ": HTTP " : ": no answer", answered ? Part(outcome.status) : "",
+                      answered ? " " : "", outcome.statusText,
+                      declared ? ", declared " : ", no length declared",
+                      declared ? Part(*outcome.declaredLength) : "", declared ? " bytes" : "",
+                      ", received ", outcome.received, " bytes in ", milliseconds, " ms: ",
+                      outcome.complete ? "complete" : "failed",
+                      outcome.error ? ", error " : "", outcome.error ? Part(outcome.error) : "",
+                      reason.empty() ? "" : ": ", reason});
 }
 
 // Writes all of data. Windows takes it in one call; a file system that runs out of room may take
@@ -70,12 +84,17 @@ HANDLE CreateForWriting(const std::string& path) {
 
 }  // namespace
 
+std::string DownloadBaseUrl() {
+  return std::string("https://") + build_config::kDownloadHost + product::kDownloadPath;
+}
+
 InstallThread::InstallThread(InstallView& view) : view_(view), installDir_(InstallDir) {}
 
 void InstallThread::Execute() {
   try {
     Install();
   } catch (...) {
+    support_log::Discarded("InstallThread::Execute");
     // The run is abandoned where it failed (for example when the 16,000,000-byte buffer cannot
     // be had); no report runs, and the wizard stays on the installing page, which the user
     // leaves with Cancel. The session is the worker's own and would otherwise stay open until
@@ -106,22 +125,25 @@ void InstallThread::Install() {
 void InstallThread::InstallOverSession(TransferBuffer& buffer) {
   if (!session_.Open(product::kSetupName)) {
     const DWORD error = session_.OpenError();
+    support_log::Write({"Cannot open the internet session: error ", error});
     std::string text = ComposeErrorText(std::string(), error_text::kCreateConnection,
                                         ReasonOrCode(InternetErrorText(error), error));
     Ask(text, MB_OK | MB_ICONWARNING, IDOK);
     aborted_ = true;
   } else {
+    support_log::Write({"Internet session opened; proxy: ", session_.ProxyDescription()});
     auto table = std::make_unique<ManifestTable>();
     size_t count = 0;
     DownloadManifest(buffer, *table, count);
     if (count > 0 && !aborted_ && !Terminated()) InstallFiles(buffer, *table, count);
     session_.Close();
   }
+  if (!Terminated()) support_log::Write({"The install run ends, ", aborted_ ? "cancelled" : "complete"});
   RunReport(aborted_ ? &InstallThread::ReturnToReady : &InstallThread::CompleteInstall);
 }
 
 bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& table, size_t& count) {
-  const std::string url = BaseUrl() + kManifestName;
+  const std::string url = DownloadBaseUrl() + kManifestName;
   const std::string headline = DownloadFilesFromHeadline(build_config::kVendorDomain);
   TransferOutcome outcome;
   while (!aborted_ && !Terminated()) {
@@ -131,7 +153,7 @@ bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& tabl
       // transfer. A failed transfer of it is told as itself; a document that does not hold, as
       // a manifest not signed.
       const size_t manifestLength = buffer.Received();
-      outcome = TransferThroughProxy(BaseUrl() + kSignatureDocumentName,
+      outcome = TransferThroughProxy(DownloadBaseUrl() + kSignatureDocumentName,
                                      publisher_->DocumentBuffer(), nullptr);
       if (outcome.complete && !publisher_->AcceptManifest(manifestLength)) {
         outcome.complete = false;
@@ -147,6 +169,7 @@ bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& tabl
     if (ValidateManifest(bytes, buffer.Received())) {
       count = ParseManifest(bytes, buffer.Received(), table);
     }
+    support_log::Write({"The manifest lists ", count, " files to install"});
   }
   return outcome.complete;
 }
@@ -167,7 +190,7 @@ void InstallThread::InstallFiles(TransferBuffer& buffer, const ManifestTable& ta
 }
 
 bool InstallThread::DownloadFile(TransferBuffer& buffer, const ManifestEntry& entry) {
-  const std::string url = BaseUrl() + entry.RemoteName;
+  const std::string url = DownloadBaseUrl() + entry.RemoteName;
   TransferOutcome outcome;
   while (!aborted_ && !Terminated()) {
     outcome = TransferThroughProxy(url, buffer, publisher_);
@@ -205,6 +228,9 @@ void InstallThread::WriteFileData(const TransferBuffer& buffer, const ManifestEn
       }
       file.reset();
     }
+    support_log::Write({written ? "Wrote " : "Cannot write ", path, ", ", buffer.Received(),
+                        written ? " bytes" : " bytes: error ",
+                        written ? "" : support_log::Part(error)});
     if (written) RunReport(&InstallThread::StepProgress);
 
     WaitWhilePaused();
@@ -218,7 +244,9 @@ void InstallThread::WriteFileData(const TransferBuffer& buffer, const ManifestEn
 TransferOutcome InstallThread::TransferThroughProxy(const std::string& url, TransferBuffer& buffer,
                                                    TransferWatcher* watcher) {
   for (int signIns = 0;; ++signIns) {
+    const ULONGLONG started = ::GetTickCount64();
     TransferOutcome outcome = Transfer(session_, url, buffer, *this, watcher);
+    LogTransfer(url, outcome, ::GetTickCount64() - started);
     WaitWhilePaused();
     if (!outcome.proxyAsksForCredentials) return outcome;
     if (Terminated() || signIns == kSignInsInARow || !SignInToProxy(outcome)) {
@@ -231,8 +259,14 @@ TransferOutcome InstallThread::TransferThroughProxy(const std::string& url, Tran
 bool InstallThread::SignInToProxy(TransferOutcome& outcome) {
   ProxyRequest = outcome.request.get();
   SignInResult = ERROR_CANCELLED;  // stands when no dialog could be shown
+  const std::string challenge = ProxyChallenge(ProxyRequest);
   RunReport(&InstallThread::ProxySignIn);
   ProxyRequest = nullptr;
+  const bool signedIn = SignInResult == ERROR_INTERNET_FORCE_RETRY;
+  const bool cancelled = SignInResult == ERROR_CANCELLED;
+  support_log::Write({"Proxy sign-in for ", session_.ProxyDescription(), ", ", challenge, ": ",
+                      signedIn ? "OK" : cancelled ? "Cancel" : "result ",
+                      signedIn || cancelled ? "" : support_log::Part(SignInResult)});
   // The dialog is done with the request; the transfer runs again with a fresh one, since
   // sending this one again does not reach the server through every proxy.
   outcome.CloseRequest();
@@ -269,6 +303,7 @@ void InstallThread::ShowStatus() {
   try {
     view_.ShowStatus(StatusText);
   } catch (...) {
+    support_log::Discarded("ShowStatus");
   }
 }
 
@@ -277,6 +312,7 @@ void InstallThread::AskUser() {
   try {
     MessageResult = view_.AskUser(MessageText, static_cast<unsigned>(MessageStyle));
   } catch (...) {
+    support_log::Discarded("AskUser");
   }
 }
 
@@ -285,6 +321,7 @@ void InstallThread::ProxySignIn() {
   try {
     SignInResult = view_.SignInToProxy(ProxyRequest);
   } catch (...) {
+    support_log::Discarded("ProxySignIn");
   }
 }
 
@@ -293,6 +330,7 @@ void InstallThread::StartProgress() {
   try {
     view_.StartProgress(FileCount);
   } catch (...) {
+    support_log::Discarded("StartProgress");
   }
 }
 
@@ -301,6 +339,7 @@ void InstallThread::StepProgress() {
   try {
     view_.StepProgress();
   } catch (...) {
+    support_log::Discarded("StepProgress");
   }
 }
 
@@ -311,6 +350,7 @@ void InstallThread::CompleteInstall() {
     view_.AddProgramFirewallRules();
     view_.ShowFinishPage();
   } catch (...) {
+    support_log::Discarded("CompleteInstall");
   }
 }
 
@@ -319,5 +359,6 @@ void InstallThread::ReturnToReady() {
   try {
     view_.ShowReadyPage();
   } catch (...) {
+    support_log::Discarded("ReturnToReady");
   }
 }

@@ -11,6 +11,9 @@
 
 class PublisherCheck;
 
+// "https://" + the download host + "/installs/cvn/": the manifest and every file come from here.
+std::string DownloadBaseUrl();
+
 // Installs the product on a thread of its own: one internet session, the manifest, then every
 // listed file downloaded completely into memory and written into the installation folder. It
 // reaches the window only through its six reports, each run on the main thread while it waits.

@@ -1,6 +1,7 @@
 #include "PublisherCheck.h"
 
 #include "BuildConfig.h"
+#include "framework/SupportLog.h"
 
 namespace {
 
@@ -19,36 +20,68 @@ void PublisherCheck::Received(const char* data, size_t size) { hash_.Add(data, s
 
 bool PublisherCheck::AcceptManifest(size_t manifestLength) {
   manifestAccepted_ = false;
-  Sha256Digest manifestDigest;
-  if (!hash_.Finish(manifestDigest)) return false;
+  const char* verdict = Verdict(manifestLength);
+  support_log::Write({"Signature of ", kSignatureDocumentName, ": ", verdict});
+  return manifestAccepted_;
+}
 
+const char* PublisherCheck::Verdict(size_t manifestLength) {
+  Sha256Digest manifestDigest;
+  if (!hash_.Finish(manifestDigest)) return "map.txt could not be hashed";
   ManifestSignature signature;
+  size_t faultLine = 0;
   const auto* bytes = reinterpret_cast<const uint8_t*>(document_.Data());
-  if (ParseManifestSignature(bytes, document_.Received(), signature) != SignatureFault::kNone ||
-      !SignedByPublisher(signature, document_.Data()) ||
-      signature.release < build_config::kMinimumRelease ||
-      signature.manifest.size != manifestLength || signature.manifest.sha256 != manifestDigest) {
-    return false;
+  if (ParseManifestSignature(bytes, document_.Received(), signature, &faultLine) !=
+      SignatureFault::kNone) {
+    reason_ = "not a signature document of version 1, fault at line " + std::to_string(faultLine);
+    return reason_.c_str();
+  }
+  const char* key = SignedByPublisher(signature, document_.Data());
+  if (!key) return "no built-in key verifies the signature";
+  reason_ = "release " + std::to_string(signature.release) + ", signed with the key " + key;
+  if (signature.release < build_config::kMinimumRelease) {
+    reason_ += ", below the ";
+    reason_ += build_config::kMinimumReleaseText;
+    return reason_.c_str();
+  }
+  if (signature.manifest.size != manifestLength || signature.manifest.sha256 != manifestDigest) {
+    reason_ += ", names another map.txt than the one received";
+    return reason_.c_str();
   }
   signature_ = std::move(signature);
   manifestAccepted_ = true;
-  return true;
+  reason_ += ", verified";
+  return reason_.c_str();
 }
 
 bool PublisherCheck::AcceptFile(const char* remoteName, size_t length) {
   Sha256Digest digest;
-  if (!manifestAccepted_ || !hash_.Finish(digest)) return false;
-  const SignedFile* signedFile = FindSignedFile(signature_, remoteName);
+  const SignedFile* signedFile = nullptr;
+  const char* verdict = "matches the publisher's signature";
+  if (!manifestAccepted_ || !hash_.Finish(digest)) {
+    verdict = "could not be checked";
+  } else if (!(signedFile = FindSignedFile(signature_, remoteName))) {
+    verdict = "is not in the publisher's signature";
+  } else if (signedFile->size != length) {
+    verdict = "has another size than the publisher signed";
+  } else if (signedFile->sha256 != digest) {
+    verdict = "has another SHA-256 than the publisher signed";
+  }
+  support_log::Write({remoteName, " ", verdict});
   return signedFile && signedFile->size == length && signedFile->sha256 == digest;
 }
 
-bool PublisherCheck::SignedByPublisher(const ManifestSignature& signature, const char* document) {
+const char* PublisherCheck::SignedByPublisher(const ManifestSignature& signature,
+                                              const char* document) {
   Sha256Digest digest;
   hash_.Restart();
   hash_.Add(document, signature.signedLength);
-  if (!hash_.Finish(digest)) return false;
-  for (const auto& key : build_config::kPublisherKeys) {
-    if (VerifyP256Signature(key.data() + kPointOffset, digest, signature.signature)) return true;
+  if (!hash_.Finish(digest)) return nullptr;
+  for (size_t i = 0; i < build_config::kPublisherKeys.size(); ++i) {
+    if (VerifyP256Signature(build_config::kPublisherKeys[i].data() + kPointOffset, digest,
+                            signature.signature)) {
+      return build_config::kPublisherKeyFingerprints[i];
+    }
   }
-  return false;
+  return nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "engine/Cng.h"
 #include "manifest/ManifestSignature.h"
@@ -28,10 +29,14 @@ class PublisherCheck : public TransferWatcher {
   void Received(const char* data, size_t size) override;
 
  private:
-  bool SignedByPublisher(const ManifestSignature& signature, const char* document);
+  // The fingerprint of the built-in key that verifies the document's signature, or null.
+  const char* SignedByPublisher(const ManifestSignature& signature, const char* document);
+  // Checks the document and map.txt, for AcceptManifest; says why, for the log.
+  const char* Verdict(size_t manifestLength);
 
   TransferBuffer document_;
   Sha256Hash hash_;
   ManifestSignature signature_;
   bool manifestAccepted_ = false;
+  std::string reason_;
 };

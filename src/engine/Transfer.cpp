@@ -89,6 +89,34 @@ bool InternetSession::Open(const char* userAgent) {
   return true;
 }
 
+std::string InternetSession::ProxyDescription() const {
+  std::vector<char> buffer(4096);
+  DWORD length = static_cast<DWORD>(buffer.size());
+  if (!WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      return "unknown, error " + std::to_string(::GetLastError());
+    }
+    buffer.resize(length);
+    if (!WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+      return "unknown, error " + std::to_string(::GetLastError());
+    }
+  }
+  INTERNET_PROXY_INFO info;
+  ::CopyMemory(&info, buffer.data(), sizeof(info));
+  std::string text = "access type " + std::to_string(info.dwAccessType);
+  if (info.dwAccessType == INTERNET_OPEN_TYPE_DIRECT) text += " (direct)";
+  if (info.dwAccessType == INTERNET_OPEN_TYPE_PROXY) text += " (proxy)";
+  text += ", proxy \"";
+  if (info.lpszProxy) text += reinterpret_cast<const char*>(info.lpszProxy);
+  text += "\", bypass \"";
+  if (info.lpszProxyBypass) text += reinterpret_cast<const char*>(info.lpszProxyBypass);
+  return text + "\"";
+}
+
+std::string ProxyChallenge(HINTERNET request) {
+  return QueryText(request, HTTP_QUERY_PROXY_AUTHENTICATE).value_or("");
+}
+
 TransferOutcome Transfer(const InternetSession& session, const std::string& url,
                          TransferBuffer& buffer, const TThread& worker,
                          TransferWatcher* watcher) {
@@ -133,9 +161,10 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
   }
   if (std::optional<std::string> status = QueryText(request.get(), HTTP_QUERY_STATUS_CODE)) {
     std::optional<uint32_t> code = ParseStatusCode(*status);
+    outcome.status = code.value_or(0);
+    outcome.statusText = QueryText(request.get(), HTTP_QUERY_STATUS_TEXT).value_or("");
     if (code && !IsSuccessStatus(*code)) {
-      std::string statusText = QueryText(request.get(), HTTP_QUERY_STATUS_TEXT).value_or("");
-      outcome.faultText = HttpStatusText(*code, statusText);
+      outcome.faultText = HttpStatusText(*code, outcome.statusText);
       // The body of a 407 is the proxy's own page, never content; the request is kept only
       // for the sign-in dialog.
       if (*code == HTTP_STATUS_PROXY_AUTH_REQ) {
@@ -150,6 +179,7 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
   if (std::optional<std::string> length = QueryText(request.get(), HTTP_QUERY_CONTENT_LENGTH)) {
     declaredLength = ParseContentLength(*length);
   }
+  outcome.declaredLength = declaredLength;
 
   char* data = buffer.Data();
   const size_t capacity = buffer.Capacity();
@@ -179,6 +209,7 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
   }
 
   buffer.SetReceived(received);
+  outcome.received = received;
   if (full) {
     outcome.faultText = FileTooLargeText(capacity - 1);
   } else if (complete && declaredLength && received != *declaredLength) {

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/WinInet.h"
@@ -57,6 +59,12 @@ struct TransferOutcome {
   bool proxyAsksForCredentials = false;
   InternetHandle connection;
   InternetHandle request;
+  // What the answer said, for the log: its status (0 before one came), the declared length
+  // when there was one, and the bytes received.
+  uint32_t status = 0;
+  std::string statusText;
+  std::optional<uint64_t> declaredLength;
+  size_t received = 0;
 
   void CloseRequest() {
     request.reset();
@@ -72,11 +80,17 @@ class InternetSession {
   DWORD OpenError() const { return openError_; }
   HINTERNET Handle() const { return handle_.get(); }
   void Close() { handle_.reset(); }
+  // The proxy WinINet uses, as Windows' settings give it: the access type, the proxy and the
+  // bypass list. Never credentials.
+  std::string ProxyDescription() const;
 
  private:
   InternetHandle handle_;
   DWORD openError_ = 0;
 };
+
+// What a proxy that answered 407 asks for: its Proxy-Authenticate field, the scheme and realm.
+std::string ProxyChallenge(HINTERNET request);
 
 // Downloads url into buffer from byte 0, showing the data to watcher when there is one. The
 // worker's terminate request ends the read loop.

@@ -2,11 +2,12 @@
 
 #include <commctrl.h>
 
-#include <stdexcept>
 
 #include "ExceptionText.h"
 #include "Form.h"
+#include "SupportLog.h"
 #include "SystemLibrary.h"
+#include "SetupError.h"
 
 TApplication* Application = nullptr;
 
@@ -19,7 +20,7 @@ void InitializeCommonControls() {
   using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   HMODULE commonControls = LoadSystemLibrary("comctl32.dll");
   auto initialize = GetSystemProc<InitCommonControlsExFn>(commonControls, "InitCommonControlsEx");
-  if (!initialize) throw std::runtime_error("Cannot load the common controls");
+  if (!initialize) throw SetupError("Cannot load the common controls");
   INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   initialize(&classes);
 }
@@ -40,12 +41,12 @@ void TApplication::Initialize() {
   windowClass.hInstance = instance;
   windowClass.lpszClassName = kHiddenWindowClass;
   if (!::RegisterClassExA(&windowClass)) {
-    throw std::runtime_error("Cannot register the application window class");
+    throw SetupError("Cannot register the application window class");
   }
   // A message-only window: it receives the wake-ups of other threads and nothing else.
   hiddenWindow_ = ::CreateWindowExA(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                     nullptr, instance, nullptr);
-  if (!hiddenWindow_) throw std::runtime_error("Cannot create the application window");
+  if (!hiddenWindow_) throw SetupError("Cannot create the application window");
 }
 
 void TApplication::Run() {
@@ -70,7 +71,7 @@ void TApplication::HandleException(const std::exception* error) {
 void TApplication::ShowException(const std::string& message) {
   HWND owner = mainForm_ ? mainForm_->Handle() : nullptr;
   std::string text = ComposeExceptionText(message);
-  ::MessageBoxA(owner, text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+  support_log::AskAndLog(owner, text, title_.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 void TApplication::Synchronize(const std::function<void()>& method) {
@@ -78,6 +79,7 @@ void TApplication::Synchronize(const std::function<void()>& method) {
     try {
       method();
     } catch (...) {
+      support_log::Discarded("a report");
       // A report handles its own failures; whatever escapes it is dropped here.
     }
     return;
@@ -101,6 +103,7 @@ void TApplication::CheckSynchronize() {
     try {
       (*request->method)();
     } catch (...) {
+      support_log::Discarded("a report");
       // A report handles its own failures; whatever escapes it is dropped here.
     }
     {

@@ -1,10 +1,10 @@
 #include "Control.h"
 
-#include <stdexcept>
 #include <vector>
 
 #include "Dpi.h"
 #include "Fonts.h"
+#include "SetupError.h"
 
 bool TControl::Visible() const { return ::IsWindowVisible(handle_) != FALSE; }
 
@@ -72,7 +72,7 @@ void TControl::CreateHandle(const char* className, DWORD style, DWORD exStyle,
   HWND handle = ::CreateWindowExA(exStyle, className, row.text ? row.text : "", style, place.left,
                                   place.top, place.right - place.left, place.bottom - place.top,
                                   parent, nullptr, ::GetModuleHandleA(nullptr), nullptr);
-  if (!handle) throw std::runtime_error("Cannot create the control " + name_);
+  if (!handle) throw SetupError("Cannot create the control " + name_);
   SetRow(row);
   Attach(handle);
   ::SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(row, dpi)), FALSE);

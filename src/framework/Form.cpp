@@ -77,6 +77,7 @@ void TForm::MoveToDpi(int dpi, const RECT* suggested) {
 void TForm::Show() {
   ::ShowWindow(Handle(), SW_SHOWNORMAL);
   ::UpdateWindow(Handle());
+  if (OnShow) OnShow();
 }
 
 void TForm::Hide() { ::ShowWindow(Handle(), SW_HIDE); }

@@ -19,6 +19,8 @@ struct FormLayout {
 class TForm : public TWindow {
  public:
   std::function<void()> OnDestroy;
+  // Once the form has been shown and painted.
+  std::function<void()> OnShow;
   std::function<void(bool& canClose)> OnCloseQuery;
 
   void Show();

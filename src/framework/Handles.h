@@ -93,13 +93,16 @@ using CoTaskMemory = UniqueHandle<CoTaskMemoryTraits>;
 class ScopedComInitialization {
  public:
   explicit ScopedComInitialization(DWORD model) noexcept
-      : initialized_(SUCCEEDED(::CoInitializeEx(nullptr, model))) {}
+      : result_(::CoInitializeEx(nullptr, model)), initialized_(SUCCEEDED(result_)) {}
   ScopedComInitialization(const ScopedComInitialization&) = delete;
   ScopedComInitialization& operator=(const ScopedComInitialization&) = delete;
   ~ScopedComInitialization() {
     if (initialized_) ::CoUninitialize();
   }
 
+  HRESULT Result() const noexcept { return result_; }
+
  private:
+  HRESULT result_;
   bool initialized_;
 };

@@ -2,15 +2,16 @@
 
 #include <process.h>
 
-#include <stdexcept>
 
 #include "Application.h"
+#include "SupportLog.h"
+#include "SetupError.h"
 
 TThread::TThread() {
   unsigned threadId = 0;
   uintptr_t handle = ::_beginthreadex(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED,
                                       &threadId);
-  if (!handle) throw std::runtime_error("Cannot create a thread");
+  if (!handle) throw SetupError("Cannot create a thread");
   handle_.reset(reinterpret_cast<HANDLE>(handle));
 }
 
@@ -41,6 +42,7 @@ unsigned __stdcall TThread::ThreadProc(void* parameter) {
   try {
     self->Execute();
   } catch (...) {
+    support_log::Discarded("TThread::Execute");
     // Nothing escapes a thread: a failure of Execute ends it like a return.
   }
   if (self->freeOnTerminate_.load()) delete self;

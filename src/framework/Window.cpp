@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <stdexcept>
 #include <string>
 
 #include "Application.h"
@@ -14,6 +13,7 @@
 #include "Memo.h"
 #include "ProgressBar.h"
 #include "RadioButton.h"
+#include "SetupError.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ void RegisterClassOnce(const char* className, int backgroundSysColor, WNDPROC pr
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(backgroundSysColor + 1));
   windowClass.lpszClassName = className;
   if (!::RegisterClassExA(&windowClass)) {
-    throw std::runtime_error(std::string("Cannot register the window class ") + className);
+    throw SetupError(std::string("Cannot register the window class ") + className);
   }
 }
 
@@ -53,7 +53,7 @@ void TWindow::CreateWindowHandle(const char* className, DWORD style, DWORD exSty
   RegisterClassOnce(className, backgroundSysColor_, &TWindow::WindowProc);
   HWND handle = ::CreateWindowExA(exStyle, className, "", style, left, top, width, height, parent,
                                   nullptr, ::GetModuleHandleA(nullptr), this);
-  if (!handle) throw std::runtime_error("Cannot create the window " + Name());
+  if (!handle) throw SetupError("Cannot create the window " + Name());
 }
 
 int TWindow::ContainerDpi(HWND parent) {
@@ -90,7 +90,7 @@ void TWindow::CreateChildren(const LayoutRow* layout, size_t count,
         if (createPage) control = createPage(row, Handle());
         break;
     }
-    if (!control) throw std::logic_error(std::string("Cannot create ") + row.name);
+    if (!control) throw SetupError(std::string("Cannot create ") + row.name);
     created.push_back(control.get());
     children_.push_back(std::move(control));
   }

@@ -4,12 +4,12 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Control.h"
 #include "Dpi.h"
+#include "SetupError.h"
 
 // A window of our own class: a form or a page. Its messages reach HandleMessage through the
 // window-procedure thunk, which turns any exception into the application's exception display,
@@ -51,7 +51,7 @@ class TWindow : public TControl {
         if (T* typed = dynamic_cast<T*>(control.get())) return *typed;
       }
     }
-    throw std::logic_error(std::string("No control ") + name + " in " + Name());
+    throw SetupError(std::string("No control ") + name + " in " + Name());
   }
 
  private:

@@ -5,12 +5,14 @@
 #include <objbase.h>
 #include <wrl/client.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "integration/ComText.h"
 #include "setup/ProductNames.h"
 #include "setup/SetupState.h"
+#include "framework/SupportLog.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -26,26 +28,37 @@ constexpr LONG kAnyProtocol = 256;
 constexpr char kInboundRule[] = "Corvanta - inbound";
 constexpr char kOutboundRule[] = "Corvanta - outbound";
 
-ComPtr<INetFwRules> OpenRuleCollection(ComPtr<INetFwPolicy2>& policy) {
+// The rule collection, or null with the failure in result.
+ComPtr<INetFwRules> OpenRuleCollection(ComPtr<INetFwPolicy2>& policy, HRESULT& result) {
   ComPtr<INetFwRules> rules;
-  if (FAILED(::CoCreateInstance(kNetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, kINetFwPolicy2,
-                                reinterpret_cast<void**>(policy.GetAddressOf())))) {
-    return rules;
-  }
-  if (FAILED(policy->get_Rules(rules.GetAddressOf()))) rules.Reset();
+  result = ::CoCreateInstance(kNetFwPolicy2, nullptr, CLSCTX_INPROC_SERVER, kINetFwPolicy2,
+                              reinterpret_cast<void**>(policy.GetAddressOf()));
+  if (FAILED(result)) return rules;
+  result = policy->get_Rules(rules.GetAddressOf());
+  if (FAILED(result)) rules.Reset();
   return rules;
 }
 
-// Creates one allow rule for any protocol and adds it. The property results are ignored: a rule
-// the service refuses is simply not there. Returns whether Add succeeded.
-bool AddAllowRule(INetFwRules& rules, const WideText& name, const WideText& application,
-                  NET_FW_RULE_DIRECTION direction) {
-  ComPtr<INetFwRule> rule;
-  if (FAILED(::CoCreateInstance(kNetFwRule, nullptr, CLSCTX_INPROC_SERVER, kINetFwRule,
-                                reinterpret_cast<void**>(rule.GetAddressOf())))) {
-    return false;
+void LogRule(const char* name, HRESULT result) {
+  support_log::Write({"Firewall rule \"", name, "\": ", support_log::Hex{static_cast<uint32_t>(result)}});
+}
+
+void LogRulesNotAdded(std::initializer_list<const char*> names, HRESULT result) {
+  for (const char* name : names) {
+    support_log::Write({"Firewall rule \"", name, "\" not added, the firewall objects cannot be had: ",
+                        support_log::Hex{static_cast<uint32_t>(result)}});
   }
-  Bstr ruleName(::SysAllocString(name.data()));
+}
+
+// Creates one allow rule for any protocol and adds it. The property results are ignored: a rule
+// the service refuses is simply not there. Returns the result of Add, or of creating the rule.
+HRESULT AddAllowRule(INetFwRules& rules, const char* name, const WideText& application,
+                     NET_FW_RULE_DIRECTION direction) {
+  ComPtr<INetFwRule> rule;
+  HRESULT created = ::CoCreateInstance(kNetFwRule, nullptr, CLSCTX_INPROC_SERVER, kINetFwRule,
+                                       reinterpret_cast<void**>(rule.GetAddressOf()));
+  if (FAILED(created)) return created;
+  Bstr ruleName(::SysAllocString(Utf16FromAnsi(name).data()));
   Bstr applicationName(::SysAllocString(application.data()));
   rule->put_Name(ruleName.get());
   rule->put_ApplicationName(applicationName.get());
@@ -53,7 +66,7 @@ bool AddAllowRule(INetFwRules& rules, const WideText& name, const WideText& appl
   rule->put_Direction(direction);
   rule->put_Action(NET_FW_ACTION_ALLOW);
   rule->put_Enabled(VARIANT_TRUE);
-  return SUCCEEDED(rules.Add(rule.Get()));
+  return rules.Add(rule.Get());
 }
 
 // The setup's own path as Windows holds it, so that no character is lost to the code page.
@@ -77,12 +90,17 @@ void AddOwnFirewallRule() {
     if (OwnRuleAdded) return;
     const WideText path = OwnExecutablePath();
     ComPtr<INetFwPolicy2> policy;
-    ComPtr<INetFwRules> rules = OpenRuleCollection(policy);
-    if (!rules) return;  // no firewall service, or no rights: the install goes on
-    if (AddAllowRule(*rules.Get(), Utf16FromAnsi(product::kSetupName), path, NET_FW_RULE_DIR_OUT)) {
-      OwnRuleAdded = true;
+    HRESULT result = S_OK;
+    ComPtr<INetFwRules> rules = OpenRuleCollection(policy, result);
+    if (!rules) {
+      // No firewall service, or no rights: the install goes on.
+      return LogRulesNotAdded({product::kSetupName}, result);
     }
+    result = AddAllowRule(*rules.Get(), product::kSetupName, path, NET_FW_RULE_DIR_OUT);
+    LogRule(product::kSetupName, result);
+    if (SUCCEEDED(result)) OwnRuleAdded = true;
   } catch (...) {
+    support_log::Discarded("AddOwnFirewallRule");
     // Firewall rules are a convenience: the install goes on without them.
   }
 }
@@ -91,11 +109,16 @@ void AddProgramFirewallRules() {
   try {
     const WideText program = Utf16FromAnsi(InstallDir + product::kExecutableName);
     ComPtr<INetFwPolicy2> policy;
-    ComPtr<INetFwRules> rules = OpenRuleCollection(policy);
-    if (!rules) return;  // no firewall service, or no rights: the install goes on
-    AddAllowRule(*rules.Get(), Utf16FromAnsi(kInboundRule), program, NET_FW_RULE_DIR_IN);
-    AddAllowRule(*rules.Get(), Utf16FromAnsi(kOutboundRule), program, NET_FW_RULE_DIR_OUT);
+    HRESULT result = S_OK;
+    ComPtr<INetFwRules> rules = OpenRuleCollection(policy, result);
+    if (!rules) {
+      // No firewall service, or no rights: the install goes on.
+      return LogRulesNotAdded({kInboundRule, kOutboundRule}, result);
+    }
+    LogRule(kInboundRule, AddAllowRule(*rules.Get(), kInboundRule, program, NET_FW_RULE_DIR_IN));
+    LogRule(kOutboundRule, AddAllowRule(*rules.Get(), kOutboundRule, program, NET_FW_RULE_DIR_OUT));
   } catch (...) {
+    support_log::Discarded("AddProgramFirewallRules");
     // Firewall rules are a convenience: the install goes on without them.
   }
 }

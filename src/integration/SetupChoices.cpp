@@ -5,6 +5,7 @@
 #include "framework/Handles.h"
 #include "setup/ProductNames.h"
 #include "setup/SetupState.h"
+#include "framework/SupportLog.h"
 
 namespace {
 
@@ -19,10 +20,11 @@ bool ReadsZero(HKEY key, const char* name) {
   return status == ERROR_SUCCESS && value == 0;
 }
 
-void WriteDword(HKEY key, const char* name, bool on) {
+// The result only goes into the log: a choice that cannot be saved falls back to its default.
+LSTATUS WriteDword(HKEY key, const char* name, bool on) {
   DWORD value = on ? 1 : 0;
-  // The result is ignored: a choice that cannot be saved only falls back to its default.
-  ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+  return ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof(value));
 }
 
 }  // namespace
@@ -53,19 +55,29 @@ SavedSetupChoices ReadSetupChoices() {
 void SaveSetupChoices() {
   try {
     RegistryKey key;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, product::kRegistryKey, 0, nullptr,
-                          REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
-                          nullptr) != ERROR_SUCCESS) {
+    LSTATUS opened = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, product::kRegistryKey, 0, nullptr,
+                                       REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
+                                       nullptr);
+    if (opened != ERROR_SUCCESS) {
+      support_log::Write({"Cannot save the choices under HKLM\\", product::kRegistryKey, ": error ",
+                          opened});
       return;  // without write access nothing is saved and the next run uses the defaults
     }
-    if (!StartFolder.empty() && StartFolder.size() <= kLongestSavedStartFolder) {
-      ::RegSetValueExA(key.get(), "StartFolder", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(StartFolder.c_str()),
-                       static_cast<DWORD>(StartFolder.size() + 1));
+    const bool writesFolder = !StartFolder.empty() && StartFolder.size() <= kLongestSavedStartFolder;
+    LSTATUS folder = ERROR_SUCCESS;
+    if (writesFolder) {
+      folder = ::RegSetValueExA(key.get(), "StartFolder", 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(StartFolder.c_str()),
+                                static_cast<DWORD>(StartFolder.size() + 1));
     }
-    WriteDword(key.get(), "CreateStartMenu", CreateStartMenu);
-    WriteDword(key.get(), "CreateDesktopShortcut", CreateDesktopShortcut);
+    LSTATUS startMenu = WriteDword(key.get(), "CreateStartMenu", CreateStartMenu);
+    LSTATUS desktop = WriteDword(key.get(), "CreateDesktopShortcut", CreateDesktopShortcut);
+    support_log::Write({"Saved the choices under HKLM\\", product::kRegistryKey, ": StartFolder ",
+                        writesFolder ? support_log::Part(folder) : "not written, its length is ",
+                        writesFolder ? "" : support_log::Part(StartFolder.size()),
+                        ", CreateStartMenu ", startMenu, ", CreateDesktopShortcut ", desktop});
   } catch (...) {
+    support_log::Discarded("SaveSetupChoices");
     // Saving the choices is a convenience; a failure must not disturb the wizard.
   }
 }

@@ -11,6 +11,7 @@
 #include "integration/ComText.h"
 #include "setup/ProductNames.h"
 #include "setup/SetupState.h"
+#include "framework/SupportLog.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -32,27 +33,33 @@ constexpr char kHelpDescription[] = "Help";
 
 bool CommonFolder(int csidl, std::string& path) {
   char buffer[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return false;
+  HRESULT result = ::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
+  if (FAILED(result)) {
+    support_log::Write({"No folder for CSIDL ", csidl, ": ", support_log::Hex{static_cast<uint32_t>(result)}});
+    return false;
+  }
   path = buffer;
   return true;
+}
+
+void LogShortcut(const std::string& file, HRESULT result) {
+  support_log::Write({"Shortcut ", file, ": ", support_log::Hex{static_cast<uint32_t>(result)}});
 }
 
 // A shortcut whose object or interface cannot be had is skipped.
 void CreateShellLink(const std::string& file, const std::string& target,
                      const std::string& workingFolder, const char* description) {
   ComPtr<IShellLinkA> link;
-  if (FAILED(::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, kIShellLinkA,
-                                reinterpret_cast<void**>(link.GetAddressOf())))) {
-    return;
-  }
+  HRESULT result = ::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, kIShellLinkA,
+                                      reinterpret_cast<void**>(link.GetAddressOf()));
+  if (FAILED(result)) return LogShortcut(file, result);
   link->SetPath(target.c_str());
   link->SetWorkingDirectory(workingFolder.c_str());
   link->SetDescription(description);
   ComPtr<IPersistFile> persist;
-  if (FAILED(link->QueryInterface(kIPersistFile, reinterpret_cast<void**>(persist.GetAddressOf())))) {
-    return;
-  }
-  persist->Save(Utf16FromAnsi(file).data(), TRUE);
+  result = link->QueryInterface(kIPersistFile, reinterpret_cast<void**>(persist.GetAddressOf()));
+  if (FAILED(result)) return LogShortcut(file, result);
+  LogShortcut(file, persist->Save(Utf16FromAnsi(file).data(), TRUE));
 }
 
 HANDLE CreateForWriting(const std::string& path) {
@@ -67,7 +74,7 @@ void WriteWebLink(const std::string& file) {
     ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     link.reset(CreateForWriting(file));
   }
-  if (!link) return;
+  if (!link) return LogShortcut(file, HRESULT_FROM_WIN32(::GetLastError()));
   const std::string content =
       std::string("[InternetShortcut]\r\nURL=") + build_config::kHomePage + "\r\n";
   DWORD written = 0;
@@ -75,6 +82,9 @@ void WriteWebLink(const std::string& file) {
                   nullptr)) {
     ::FlushFileBuffers(link.get());
     ::SetEndOfFile(link.get());
+    LogShortcut(file, S_OK);
+  } else {
+    LogShortcut(file, HRESULT_FROM_WIN32(::GetLastError()));
   }
 }
 
@@ -99,6 +109,7 @@ void CreateShortcuts() {
       CreateShellLink(desktop + kProgramShortcut, program, InstallDir, kProgramDescription);
     }
   } catch (...) {
+    support_log::Discarded("CreateShortcuts");
     // Shortcuts are a convenience: the install has succeeded without them.
   }
 }

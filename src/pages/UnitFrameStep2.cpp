@@ -5,6 +5,7 @@
 #include "framework/Handles.h"
 #include "integration/SetupChoices.h"
 #include "setup/ProductNames.h"
+#include "framework/SupportLog.h"
 
 std::string BrowseFolder;
 
@@ -62,6 +63,7 @@ TFrameStep2::TFrameStep2(const LayoutRow& placement, HWND parent)
   try {
     RestoreSavedChoices();
   } catch (...) {
+    support_log::Discarded("TFrameStep2");
     // The page is still built; it proposes whatever it had reached.
   }
 }

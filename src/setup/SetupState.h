@@ -11,6 +11,8 @@ class InstallThread;
 enum WizardStates : int32_t { License = 0, Destination = 1, Ready = 2, Installing = 3, Finished = 4 };
 
 extern int32_t WizardState;
+// "License", "Destination", "Ready", "Installing" or "Finished", for the log.
+const char* StateName(int32_t state);
 // The worker started last. Cleared at the moment it is asked to terminate, because it frees
 // itself after that.
 extern InstallThread* CurrentWorker;

@@ -2,6 +2,7 @@
 
 #include "ProgramLaunch.h"
 #include "Unit1.h"
+#include "framework/SupportLog.h"
 #include "setup/SetupState.h"
 
 namespace {
@@ -13,7 +14,8 @@ constexpr char kExitCaption[] = "Exit Setup";
 // further step meanwhile, and after a yes, until the window's destruction stops the worker.
 bool TFormWebSetup::ConfirmExit() {
   Paused = true;
-  int answer = ::MessageBoxA(Handle(), kExitQuestion, kExitCaption, MB_YESNO | MB_ICONQUESTION);
+  int answer = support_log::AskAndLog(Handle(), kExitQuestion, kExitCaption,
+                                      MB_YESNO | MB_ICONQUESTION);
   if (answer == IDYES) return true;
   Paused = false;
   return false;
@@ -31,6 +33,7 @@ void TFormWebSetup::ButtonCancellClick() {
       Close();
     }
   } catch (...) {
+    support_log::Discarded("ButtonCancellClick");
     // A handler never lets an exception reach the message loop.
   }
 }
@@ -49,6 +52,7 @@ void TFormWebSetup::FormCloseQuery(bool& canClose) {
       canClose = true;
     }
   } catch (...) {
+    support_log::Discarded("FormCloseQuery");
     // The window stays open unless the answer was already given.
   }
 }

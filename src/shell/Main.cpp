@@ -5,7 +5,9 @@
 
 #include "Unit1.h"
 #include "framework/Application.h"
+#include "framework/SupportLog.h"
 #include "framework/SystemLibrary.h"
+#include "setup/SetupState.h"
 
 namespace {
 constexpr char kApplicationTitle[] = "Corvanta Web Setup ";
@@ -13,6 +15,7 @@ constexpr char kApplicationTitle[] = "Corvanta Web Setup ";
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearchToSystemFolder();
+  support_log::Begin();
 
   TApplication application;
   Application = &application;
@@ -30,6 +33,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     application.HandleException(nullptr);
   }
 
+  // Written now, while the worker still runs: the process's exit may end it holding the log.
+  support_log::Write({"The setup ends on the ", StateName(WizardState), " page, ",
+                      WizardState == Finished ? "the install complete" : "the install not complete"});
   // The process ends here, with the application and the form still in place: a worker may be
   // in the middle of a transfer, and nothing it can reach is destroyed before the process is.
   ::ExitProcess(0);

@@ -7,6 +7,7 @@
 #include "engine/InstallThread.h"
 #include "engine/SystemErrorText.h"
 #include "engine/WinInet.h"
+#include "framework/SupportLog.h"
 #include "integration/FirewallRules.h"
 #include "integration/SetupChoices.h"
 #include "integration/Shortcuts.h"
@@ -20,6 +21,8 @@ constexpr char kCancelCaption[] = "Cancel";
 constexpr char kFinishCaption[] = "Finish";
 constexpr char kErrorCaption[] = "Error";
 constexpr char kConnectionStatus[] = "Connection";
+
+const char* YesOrNo(bool value) { return value ? "yes" : "no"; }
 }  // namespace
 
 void TFormWebSetup::ShowPage(TPagePanel& page) {
@@ -63,6 +66,7 @@ void TFormWebSetup::EnterState(WizardStates state) {
   }
   ButtonCancell.SetText(view.cancelCaption);
   WizardState = state;
+  support_log::Write({"Page entered: ", StateName(state)});
 }
 
 void TFormWebSetup::UpdateNextFromLicenceChoice() {
@@ -73,6 +77,7 @@ void TFormWebSetup::FrameStep11RadioButtonAcceptClick() {
   try {
     UpdateNextFromLicenceChoice();
   } catch (...) {
+    support_log::Discarded("FrameStep11RadioButtonAcceptClick");
     // A handler never lets an exception reach the message loop.
   }
 }
@@ -81,6 +86,7 @@ void TFormWebSetup::FrameStep11RadioButtonDontAcceptClick() {
   try {
     UpdateNextFromLicenceChoice();
   } catch (...) {
+    support_log::Discarded("FrameStep11RadioButtonDontAcceptClick");
     // A handler never lets an exception reach the message loop.
   }
 }
@@ -96,6 +102,9 @@ void TFormWebSetup::ButtonNextClick() {
         CreateDesktopShortcut = FrameStep21.CheckBoxCreateDesktopShortcut.Checked();
         StartFolder = FrameStep21.ParentFolder;
         InstallDir = FrameStep21.EditPath.Text();
+        support_log::Write({"Choices: installation folder ", InstallDir, ", parent folder ",
+                            StartFolder, ", Start Menu folder ", YesOrNo(CreateStartMenu),
+                            ", desktop shortcut ", YesOrNo(CreateDesktopShortcut)});
         if (!CreateInstallDir()) break;
         EnterState(Ready);
         SaveSetupChoices();
@@ -107,6 +116,7 @@ void TFormWebSetup::ButtonNextClick() {
         break;
     }
   } catch (...) {
+    support_log::Discarded("ButtonNextClick");
     // A handler never lets an exception reach the message loop.
   }
 }
@@ -124,20 +134,28 @@ void TFormWebSetup::ButtonBackClick() {
         break;
     }
   } catch (...) {
+    support_log::Discarded("ButtonBackClick");
     // A handler never lets an exception reach the message loop.
   }
 }
 
 // Creates only the last component of InstallDir; an existing folder counts as created.
 bool TFormWebSetup::CreateInstallDir() {
-  if (::CreateDirectoryA(InstallDir.c_str(), nullptr)) return true;
+  if (::CreateDirectoryA(InstallDir.c_str(), nullptr)) {
+    support_log::Write({"Created the installation folder ", InstallDir});
+    return true;
+  }
   DWORD error = ::GetLastError();
-  if (error == ERROR_ALREADY_EXISTS) return true;
+  if (error == ERROR_ALREADY_EXISTS) {
+    support_log::Write({"The installation folder exists already: ", InstallDir});
+    return true;
+  }
+  support_log::Write({"Cannot create the installation folder ", InstallDir, ": error ", error});
 
   // Without a text of the system's the user would see nothing happen at all.
   std::string text = ComposeErrorText(InstallDir, error_text::kCreateDirectory,
                                       ReasonOrCode(PlainSystemErrorText(error), error));
-  ::MessageBoxA(Handle(), text.c_str(), kErrorCaption, MB_ICONWARNING);
+  support_log::AskAndLog(Handle(), text, kErrorCaption, MB_ICONWARNING);
   return false;
 }
 
@@ -164,7 +182,7 @@ void TFormWebSetup::StartInstall() {
 void TFormWebSetup::ShowStatus(const std::string& text) { FrameStep41.Label4.SetCaption(text); }
 
 int TFormWebSetup::AskUser(const std::string& text, unsigned style) {
-  return ::MessageBoxA(Handle(), text.c_str(), kErrorCaption, style);
+  return support_log::AskAndLog(Handle(), text, kErrorCaption, style);
 }
 
 DWORD TFormWebSetup::SignInToProxy(HINTERNET request) {

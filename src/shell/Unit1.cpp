@@ -2,9 +2,11 @@
 
 #include <objbase.h>
 
+#include "StartFacts.h"
+#include "engine/InstallThread.h"
+#include "framework/SupportLog.h"
 #include "setup/ProductNames.h"
 #include "setup/SetupState.h"
-#include "engine/InstallThread.h"
 
 TFormWebSetup* FormWebSetup = nullptr;
 
@@ -47,6 +49,7 @@ TFormWebSetup::TFormWebSetup()
       FrameStep31(Find<TFrameStep3>("FrameStep31")),
       FrameStep41(Find<TFrameStep4>("FrameStep41")),
       FrameStep51(Find<TFrameStep5>("FrameStep51")) {
+  OnShow = [this] { FormShow(); };
   OnDestroy = [this] { FormDestroy(); };
   OnCloseQuery = [this](bool& canClose) { FormCloseQuery(canClose); };
   ButtonNext.OnClick = [this] { ButtonNextClick(); };
@@ -71,10 +74,25 @@ void TFormWebSetup::FormCreate() {
     StartFolder.clear();
     com_ = std::make_unique<ScopedComInitialization>(COINIT_APARTMENTTHREADED);
     // Ignored when it fails: the shortcut and firewall routines then find no objects.
-    ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-                           RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr);
+    HRESULT security = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr,
+                                              RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IDENTIFY,
+                                              nullptr, EOAC_NONE, nullptr);
+    support_log::Write({"COM started: CoInitializeEx ", support_log::Hex{static_cast<uint32_t>(com_->Result())},
+                        ", CoInitializeSecurity ", support_log::Hex{static_cast<uint32_t>(security)}});
   } catch (...) {
+    support_log::Discarded("FormCreate");
     // A handler never lets an exception reach the message loop.
+  }
+}
+
+// The log opens only now, so that nothing of it delays the window.
+void TFormWebSetup::FormShow() {
+  try {
+    support_log::Open();
+    LogStartFacts(Dpi());
+    support_log::Write({"Page entered: ", StateName(WizardState)});
+  } catch (...) {
+    support_log::Discarded("FormShow");
   }
 }
 
@@ -87,6 +105,7 @@ void TFormWebSetup::FormDestroy() {
     Paused = false;
     com_.reset();
   } catch (...) {
+    support_log::Discarded("FormDestroy");
     // A handler never lets an exception reach the message loop.
   }
 }

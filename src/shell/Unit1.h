@@ -33,6 +33,7 @@ class TFormWebSetup : public TForm, public InstallView {
   TFrameStep5& FrameStep51;
 
   void FormCreate();
+  void FormShow();
   void FormDestroy();
   void FormCloseQuery(bool& canClose);
   void ButtonNextClick();

@@ -245,7 +245,8 @@ class InstallASignedRelease(SetupTestCase):
             capture_output=True, text=True).stdout.split()
         self.assertEqual(len(fingerprints), 2)
         self.assertEqual(keyed["PASS publisher keys"],
-                         "PASS publisher keys: 2 built in, fingerprints (SHA-256 of the "
+                         f"PASS publisher keys: 2 built in, minimum release {minimum_release()}, "
+                         "fingerprints (SHA-256 of the "
                          f"SubjectPublicKeyInfo): {', '.join(fingerprints)}")
         self.assertEqual(keyed["PASS imports"], release_check(DEFAULT_SETUP)["PASS imports"],
                          "CNG is loaded at run time, not imported")

@@ -4,7 +4,9 @@
 // record file as one JSON line, with its properties in the order they were set:
 //   {"process": "C:\\...\\setup.exe", "properties": [["Name", "..."], ["Protocol", 256], ...]}
 // The file is named by the environment variable CORVANTA_FIREWALL_RECORD (a Windows path), or
-// is C:\ProgramData\corvanta-firewall-rules.jsonl when that is not set.
+// is C:\ProgramData\corvanta-firewall-rules.jsonl when that is not set. A rule whose name is the
+// value of CORVANTA_FIREWALL_REFUSE is refused with E_ACCESSDENIED, as a service that may not add
+// it would, and is not recorded.
 #include <windows.h>
 #include <netfw.h>
 #include <oleauto.h>
@@ -32,6 +34,7 @@ constexpr IID kRecordingRule = {0x6D3B1F52, 0x1C7E, 0x4B0A, {0x9E, 0x41, 0x37, 0
 
 constexpr wchar_t kRecordVariable[] = L"CORVANTA_FIREWALL_RECORD";
 constexpr wchar_t kDefaultRecord[] = L"C:\\ProgramData\\corvanta-firewall-rules.jsonl";
+constexpr wchar_t kRefuseVariable[] = L"CORVANTA_FIREWALL_REFUSE";
 
 std::string Utf8(const wchar_t* text, int length) {
   if (!text || length <= 0) return std::string();
@@ -53,6 +56,14 @@ std::wstring RecordPath() {
   DWORD length = ::GetEnvironmentVariableW(kRecordVariable, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return kDefaultRecord;
   return path;
+}
+
+// The name of the rule to refuse, as the rule records it; empty when none is refused.
+std::string RefusedName() {
+  wchar_t name[MAX_PATH] = {};
+  DWORD length = ::GetEnvironmentVariableW(kRefuseVariable, name, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return JsonText(Utf8(name, static_cast<int>(length)));
 }
 
 std::string OwnProcessPath() {
@@ -122,6 +133,13 @@ class RecordingRule : public ComObject<INetFwRule> {
     return line + "]}\n";
   }
 
+  bool Named(const std::string& nameJson) const {
+    for (const auto& property : properties_) {
+      if (property.first == "Name") return property.second == nameJson;
+    }
+    return false;
+  }
+
   HRESULT STDMETHODCALLTYPE put_Name(BSTR value) override { return Set("Name", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_Description(BSTR value) override { return Set("Description", JsonText(value)); }
   HRESULT STDMETHODCALLTYPE put_ApplicationName(BSTR value) override { return Set("ApplicationName", JsonText(value)); }
@@ -185,9 +203,11 @@ class RecordingRules : public ComObject<INetFwRules> {
     // A rule object from anywhere else could not say what was set on it.
     if (FAILED(rule->QueryInterface(kRecordingRule, &recording))) return E_INVALIDARG;
     auto* own = static_cast<RecordingRule*>(static_cast<INetFwRule*>(recording));
-    AppendRecord(RecordPath().c_str(), own->Line());
+    const std::string refused = RefusedName();
+    const bool refuse = !refused.empty() && own->Named(refused);
+    if (!refuse) AppendRecord(RecordPath().c_str(), own->Line());
     own->Release();
-    return S_OK;
+    return refuse ? E_ACCESSDENIED : S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }

@@ -26,8 +26,16 @@ def remove(path):
         path.unlink()
 
 
+def support_logs():
+    """The setup's logs in the temp folders of the prefix's users."""
+    users = paths.c_drive() / "users"
+    return [*users.glob("*/Temp/Corvanta Web Setup *.log"),
+            *users.glob("*/AppData/Local/Temp/Corvanta Web Setup *.log")]
+
+
 def reset():
-    """Removes the saved choices, the installed folders and the tests' own files."""
+    """Removes the saved choices, the installed folders, the setup's logs and the tests' own
+    files."""
     registry.delete_key()
-    for path in installed_traces() + [scratch_folder()]:
+    for path in installed_traces() + support_logs() + [scratch_folder()]:
         remove(path)
