@@ -313,7 +313,8 @@ def markdown(results, summary):
         f"load average (1, 5, 15 minutes) {load(results.get('load_average_before'))} before, "
         f"{load(results.get('load_average_after'))} after. {environment.get('wine', 'Wine')}"
         f"{', ' + environment['qemu'] if environment.get('emulated') else ''}. "
-        f"{results['runs']} runs of each install, {results['start_runs']} of each start-up.", "",
+        f"{results['runs']} rounds of installs, each contender installing once a round; "
+        f"{results['start_runs']} runs of each start-up.", "",
         host_paragraph(environment), "",
     ]
     lines += summary_table(results, summary)
@@ -444,8 +445,9 @@ def install_section(summary):
         "its last file closed. **WinINet loop + flush** is the same with `FlushFileBuffers` and "
         "`SetEndOfFile` after each write, as the setup must do.",
         "- **curl**: one native curl with every URL, timed around the process.",
-        "- Every file of every run is compared byte for byte with the served one. The "
-        "contenders take turns going first from round to round. Connections used per install: "
+        "- Every file of every run is compared byte for byte with the served one. In each "
+        "round every contender installs once; the one that goes first moves on by one from "
+        "round to round. Connections used per install: "
         f"{connections} (one means the connection was kept for every request).",
         "- The test server sends each answer's head and body in two writes; it runs with "
         "`TCP_NODELAY` here, since otherwise every client waits about 40 ms per request for the "
