@@ -2,7 +2,9 @@
 # make bench: measures the setup against baselines in one run, over the test download server on
 # a private loopback network, and writes build/bench/results.md and results.json. The setup
 # built with publisher keys (build/win32-keyed, with throwaway keys made now) installs a signed
-# release of each payload beside it. The installs run in rounds, every contender once a round.
+# release of each payload beside it. The installs run in rounds, every contender once a round,
+# and on the first payload the default setup runs twice a round to show how far apart two
+# measurements of the same build come.
 #   BENCH_RUNS       rounds of installs (6); start-ups get two more
 #   BENCH_PAYLOADS   a part of small,medium,large, for a quicker look
 #   BENCH_SETUP_EXE  another build of the setup to measure, such as a candidate fix

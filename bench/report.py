@@ -3,7 +3,9 @@ against the baselines and the targets they are held against. The targets are rep
 asserted.
 
 Each install ratio is made twice: from the medians of the runs, and from the fastest run of each
-contender (other work on the machine can make a run slower, never faster).
+contender (other work on the machine can make a run slower, never faster). The default setup's
+second contender on one payload, "setup_again", gives the same two ratios for two measurements
+of one build: the noise floor, below which a difference says nothing.
 
 Run by itself it rewrites results.md from an existing results.json:
     python3 bench/report.py build/bench
@@ -20,7 +22,7 @@ from pathlib import Path
 MB = 1000 * 1000
 # The setup's fixed pause after the last file, which its install time leaves out.
 CLOSING_PAUSE_SECONDS = 1.0
-CONTENDERS = ("setup", "keyed", "wininet", "wininet_flush", "curl")
+CONTENDERS = ("setup", "setup_again", "keyed", "wininet", "wininet_flush", "curl")
 # The ratios of each payload: (name, numerator, denominator). Each is also made from the fastest
 # runs, under the name with "_fastest" added.
 RATIOS = (
@@ -28,6 +30,7 @@ RATIOS = (
     ("setup_over_wininet_flush", "setup", "wininet_flush"),
     ("setup_over_curl", "setup", "curl"),
     ("keyed_over_setup", "keyed", "setup"),
+    ("again_over_setup", "setup_again", "setup"),
 )
 LARGE = "large"
 
@@ -125,6 +128,9 @@ def phases(run):
 def summarize(results):
     summary = {"payloads": {key: install_summary(record)
                             for key, record in results["payloads"].items()}}
+    noise = noise_floor(summary["payloads"])
+    if noise:
+        summary["noise_floor"] = noise
     observed = results.get("observed")
     start_up = results.get("start_up")
     if observed:
@@ -173,6 +179,23 @@ def install_summary(record):
     row["probe_load"] = median([run["probe_cpu_seconds"] / run["seconds"]
                                 for run in record.get("setup", []) if "probe_cpu_seconds" in run])
     return row
+
+
+def noise_floor(rows):
+    """How far apart the two contenders that are the same build came, as the ratio of the second
+    to the first and as a fraction apart whichever was slower."""
+    for key, row in rows.items():
+        if row.get("again_over_setup") is None:
+            continue
+        median_ratio, fastest_ratio = row["again_over_setup"], row["again_over_setup_fastest"]
+        return {"payload": key, "title": row["title"],
+                "median_ratio": median_ratio, "fastest_ratio": fastest_ratio,
+                "median_apart": apart(median_ratio), "fastest_apart": apart(fastest_ratio)}
+    return None
+
+
+def apart(value):
+    return max(value, 1 / value) - 1
 
 
 def responsiveness_summary(observed):
@@ -351,7 +374,22 @@ def steadiness_paragraph(summary):
         "run of each contender. Other work on the machine can make a run slower but never "
         "faster, so the fastest-run ratio moves less when the machine is busy; the median says "
         "what a typical run takes. The targets are held against the medians.", ""]
+    noise = summary.get("noise_floor")
+    if noise:
+        lines += [
+            f"**Noise floor.** The default setup was measured twice on {noise['title']}: the "
+            f"same exe as two contenders in the same rounds. The second over the first came to "
+            f"{ratio_text(noise['median_ratio'])} on the medians "
+            f"({percent_apart(noise['median_apart'])} apart) and "
+            f"{ratio_text(noise['fastest_ratio'])} on the fastest runs "
+            f"({percent_apart(noise['fastest_apart'])} apart). Two measurements of one build came "
+            f"that far apart in this run, so a difference smaller than that, between two builds "
+            f"or against a baseline, is noise.", ""]
     return lines
+
+
+def percent_apart(value):
+    return "n/a" if value is None else f"{value * 100:.1f}%"
 
 
 def summary_table(results, summary):
@@ -374,6 +412,13 @@ def summary_table(results, summary):
             f"default build {seconds(row['setup'])} | {ratio_text(row['keyed_over_setup'])} | "
             f"{ratio_text(row.get('keyed_over_setup_fastest'))} | "
             f"{target} | {met(targets.get('keyed_large')) if key == LARGE else ''} |")
+    noise = summary.get("noise_floor")
+    if noise:
+        row = summary["payloads"][noise["payload"]]
+        lines.append(
+            f"| Noise floor: install {row['title']}, the same setup measured twice | "
+            f"{seconds(row['setup_again'])} | first measurement {seconds(row['setup'])} | "
+            f"{ratio_text(noise['median_ratio'])} | {ratio_text(noise['fastest_ratio'])} | | |")
     responsiveness = summary.get("responsiveness")
     if responsiveness:
         lines.append(
@@ -445,12 +490,14 @@ def install_section(summary):
                      f"{split(row.get('wininet_phases'))} | "
                      f"{split(row.get('wininet_flush_phases'))} |")
     lines += [
-        "", "Each run, in the order taken (seconds):", "",
-        "| Payload | Setup | WinINet loop | WinINet loop + flush | curl |",
-        "|---|---|---|---|---|",
+        "", "Each run, in the order taken (seconds); \"setup again\" is the same setup measured "
+        "a second time in the same rounds, for the noise floor:", "",
+        "| Payload | Setup | Setup again | WinINet loop | WinINet loop + flush | curl |",
+        "|---|---|---|---|---|---|",
     ]
     for row in rows:
         lines.append(f"| {row['title']} | {runs(row.get('setup_runs'))} | "
+                     f"{runs(row.get('setup_again_runs'))} | "
                      f"{runs(row.get('wininet_runs'))} | {runs(row.get('wininet_flush_runs'))} | "
                      f"{runs(row.get('curl_runs'))} |")
     detection = max((row["detection_ms"] or 0) for row in rows) if rows else None
@@ -484,6 +531,9 @@ def install_section(summary):
         "round every contender installs once; the one that goes first moves on by one from "
         "round to round. Connections used per install: "
         f"{connections} (one means the connection was kept for every request).",
+        "- **Setup again**: on the first payload the default setup is also a second contender, "
+        "the same exe measured the same way, placed halfway round the order from the first. "
+        "Its ratio to the first is the noise floor above.",
         "- The test server sends each answer's head and body in two writes; it runs with "
         "`TCP_NODELAY` here, since otherwise every client waits about 40 ms per request for the "
         "body (Nagle's algorithm against delayed acknowledgements), which drowns what is "

@@ -8,7 +8,9 @@ payload, start-up against a minimal window program, and the exe's size; writes r
 results.md into the output folder (report.py says how each number is made).
 
 The installs run in rounds: in each round every contender installs the payload once, and the
-contender that goes first moves on by one from round to round."""
+contender that goes first moves on by one from round to round. On the first payload the default
+setup also runs a second time in each round, as a contender of its own ("setup_again", the same
+exe), so that the report can say how far apart two measurements of the same build come."""
 
 import argparse
 import json
@@ -41,7 +43,8 @@ PAYLOADS = [
     ("4 x 15 MiB", "large", 4, 15 * MIB),
 ]
 LARGE = "large"
-# Rounds of installs: six keep make bench to a few minutes on two cores.
+# Rounds of installs: six keep make bench to a few minutes on two cores, and give each of the
+# six contenders of the first payload every place in the order once.
 DEFAULT_RUNS = 6
 # Hashing reads files from disk and runs no network; a few runs of it are steady enough.
 HASHING_RUNS = 3
@@ -349,7 +352,8 @@ class Bench:
             sign_payload(folder, maptool, self.keyed_key, self.keyed_release)
             names = payload_files(folder)
             record = {"title": title, "files": count, "file_size": size, "setup": [],
-                      "keyed": [], "wininet": [], "wininet_flush": [], "curl": [], "hashing": []}
+                      "setup_again": [], "keyed": [], "wininet": [], "wininet_flush": [],
+                      "curl": [], "hashing": []}
             self.results["payloads"][key] = record
             contenders = [
                 ("setup", lambda: self.install_with_setup(driver, probe, folder, names, server)),
@@ -361,6 +365,12 @@ class Bench:
                  lambda: self.install_with_wininet_loop(folder, names, server, flush=True)),
                 ("curl", lambda: self.install_with_curl(folder, names, server)),
             ]
+            if key == self.payloads[0][1]:
+                # The same exe again, halfway round from the first: how far apart two
+                # measurements of one build come is the smallest difference worth reading.
+                contenders.insert(len(contenders) // 2 + 1, (
+                    "setup_again",
+                    lambda: self.install_with_setup(driver, probe, folder, names, server)))
             with self.server_for(folder) as server:
                 for run in range(self.runs):
                     # Each round starts with another contender, so that none always goes first.
