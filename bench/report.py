@@ -384,7 +384,8 @@ def steadiness_paragraph(summary):
             f"{ratio_text(noise['fastest_ratio'])} on the fastest runs "
             f"({percent_apart(noise['fastest_apart'])} apart). Two measurements of one build came "
             f"that far apart in this run, so a difference smaller than that, between two builds "
-            f"or against a baseline, is noise.", ""]
+            f"or against a baseline, is noise. The floor itself moves from run to run, the more "
+            f"so the busier the machine (see the load average above).", ""]
     return lines
 
 
