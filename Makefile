@@ -58,7 +58,7 @@ screenshots: build
 	@env -u DISPLAY scripts/demo.sh docs/screenshots --licence-at-dpi 144
 
 # Install time, responsiveness, start-up, memory and size against baselines in the same run;
-# writes build/bench/results.md and results.json. BENCH_RUNS sets the runs of each install (3).
+# writes build/bench/results.md and results.json. BENCH_RUNS sets the rounds of installs (6).
 bench: build
 	@bench/bench.sh
 

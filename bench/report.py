@@ -2,6 +2,11 @@
 against the baselines and the targets they are held against. The targets are reported, never
 asserted.
 
+Each install ratio is made twice: from the medians of the runs, and from the fastest run of each
+contender (other work on the machine can make a run slower, never faster). The default setup's
+second contender on one payload, "setup_again", gives the same two ratios for two measurements
+of one build: the noise floor, below which a difference says nothing.
+
 Run by itself it rewrites results.md from an existing results.json:
     python3 bench/report.py build/bench
 """
@@ -17,7 +22,16 @@ from pathlib import Path
 MB = 1000 * 1000
 # The setup's fixed pause after the last file, which its install time leaves out.
 CLOSING_PAUSE_SECONDS = 1.0
-CONTENDERS = ("setup", "keyed", "wininet", "wininet_flush", "curl")
+CONTENDERS = ("setup", "setup_again", "keyed", "wininet", "wininet_flush", "curl")
+# The ratios of each payload: (name, numerator, denominator). Each is also made from the fastest
+# runs, under the name with "_fastest" added.
+RATIOS = (
+    ("setup_over_wininet", "setup", "wininet"),
+    ("setup_over_wininet_flush", "setup", "wininet_flush"),
+    ("setup_over_curl", "setup", "curl"),
+    ("keyed_over_setup", "keyed", "setup"),
+    ("again_over_setup", "setup_again", "setup"),
+)
 LARGE = "large"
 
 TARGETS = {
@@ -114,6 +128,9 @@ def phases(run):
 def summarize(results):
     summary = {"payloads": {key: install_summary(record)
                             for key, record in results["payloads"].items()}}
+    noise = noise_floor(summary["payloads"])
+    if noise:
+        summary["noise_floor"] = noise
     observed = results.get("observed")
     start_up = results.get("start_up")
     if observed:
@@ -137,14 +154,15 @@ def install_summary(record):
         if not runs:
             continue
         row[contender] = median([run["install_seconds"] for run in runs])
+        row[f"{contender}_fastest"] = min(run["install_seconds"] for run in runs)
         row[f"{contender}_runs"] = [round(run["install_seconds"], 3) for run in runs]
         row[f"{contender}_connections"] = sorted({run["served"]["connections"] for run in runs})
         split = [phases(run) for run in runs]
         row[f"{contender}_phases"] = [median([part[i] for part in split]) for i in range(3)]
-    row["setup_over_wininet"] = ratio(row.get("setup"), row.get("wininet"))
-    row["setup_over_wininet_flush"] = ratio(row.get("setup"), row.get("wininet_flush"))
-    row["setup_over_curl"] = ratio(row.get("setup"), row.get("curl"))
-    row["keyed_over_setup"] = ratio(row.get("keyed"), row.get("setup"))
+    for name, numerator, denominator in RATIOS:
+        row[name] = ratio(row.get(numerator), row.get(denominator))
+        row[f"{name}_fastest"] = ratio(row.get(f"{numerator}_fastest"),
+                                       row.get(f"{denominator}_fastest"))
     row["keyed_extra"] = without(row.get("keyed"), row.get("setup"))
     hashing = record.get("hashing", [])
     row["hashing"] = median([run["seconds"] for run in hashing])
@@ -161,6 +179,23 @@ def install_summary(record):
     row["probe_load"] = median([run["probe_cpu_seconds"] / run["seconds"]
                                 for run in record.get("setup", []) if "probe_cpu_seconds" in run])
     return row
+
+
+def noise_floor(rows):
+    """How far apart the two contenders that are the same build came, as the ratio of the second
+    to the first and as a fraction apart whichever was slower."""
+    for key, row in rows.items():
+        if row.get("again_over_setup") is None:
+            continue
+        median_ratio, fastest_ratio = row["again_over_setup"], row["again_over_setup_fastest"]
+        return {"payload": key, "title": row["title"],
+                "median_ratio": median_ratio, "fastest_ratio": fastest_ratio,
+                "median_apart": apart(median_ratio), "fastest_apart": apart(fastest_ratio)}
+    return None
+
+
+def apart(value):
+    return max(value, 1 / value) - 1
 
 
 def responsiveness_summary(observed):
@@ -183,8 +218,12 @@ def ping_statistics(round_trips):
 def start_up_summary(start_up):
     setup = median([run["seconds"] for run in start_up["setup"]])
     minimal = median([run["seconds"] for run in start_up["minimal"]])
+    setup_fastest = min(run["seconds"] for run in start_up["setup"])
+    minimal_fastest = min(run["seconds"] for run in start_up["minimal"])
     return {
         "setup": setup, "minimal": minimal, "ratio": ratio(setup, minimal),
+        "setup_fastest": setup_fastest, "minimal_fastest": minimal_fastest,
+        "ratio_fastest": ratio(setup_fastest, minimal_fastest),
         "setup_runs": [round(run["seconds"], 3) for run in start_up["setup"]],
         "minimal_runs": [round(run["seconds"], 3) for run in start_up["minimal"]],
         "detection_ms": max(run["polls"]["last_ms"] for runs in start_up.values() for run in runs),
@@ -313,9 +352,11 @@ def markdown(results, summary):
         f"load average (1, 5, 15 minutes) {load(results.get('load_average_before'))} before, "
         f"{load(results.get('load_average_after'))} after. {environment.get('wine', 'Wine')}"
         f"{', ' + environment['qemu'] if environment.get('emulated') else ''}. "
-        f"{results['runs']} runs of each install, {results['start_runs']} of each start-up.", "",
+        f"{results['runs']} rounds of installs, each contender installing once a round; "
+        f"{results['start_runs']} runs of each start-up.", "",
         host_paragraph(environment), "",
     ]
+    lines += steadiness_paragraph(summary)
     lines += summary_table(results, summary)
     lines += install_section(summary)
     lines += keyed_section(results, summary)
@@ -326,14 +367,42 @@ def markdown(results, summary):
     return "\n".join(lines) + "\n"
 
 
+def steadiness_paragraph(summary):
+    """How the install figures are made steady, and how far apart the same build came."""
+    lines = [
+        "Every ratio of times is given twice: from the medians of the runs, and from the fastest "
+        "run of each contender. Other work on the machine can make a run slower but never "
+        "faster, so the fastest-run ratio moves less when the machine is busy; the median says "
+        "what a typical run takes. The targets are held against the medians.", ""]
+    noise = summary.get("noise_floor")
+    if noise:
+        lines += [
+            f"**Noise floor.** The default setup was measured twice on {noise['title']}: the "
+            f"same exe as two contenders in the same rounds. The second over the first came to "
+            f"{ratio_text(noise['median_ratio'])} on the medians "
+            f"({percent_apart(noise['median_apart'])} apart) and "
+            f"{ratio_text(noise['fastest_ratio'])} on the fastest runs "
+            f"({percent_apart(noise['fastest_apart'])} apart). Two measurements of one build came "
+            f"that far apart in this run, so a difference smaller than that, between two builds "
+            f"or against a baseline, is noise. The floor itself moves from run to run, the more "
+            f"so the busier the machine (see the load average above).", ""]
+    return lines
+
+
+def percent_apart(value):
+    return "n/a" if value is None else f"{value * 100:.1f}%"
+
+
 def summary_table(results, summary):
     targets = summary["targets"]
-    lines = ["| Measure | Setup | Baseline | Setup / baseline | Target | Met |",
-             "|---|---|---|---|---|---|"]
+    lines = ["| Measure | Setup | Baseline | Setup / baseline | Fastest runs: setup / baseline "
+             "| Target | Met |",
+             "|---|---|---|---|---|---|---|"]
     for key, row in summary["payloads"].items():
         lines.append(
             f"| Install {row['title']} | {seconds(row['setup'])} | WinINet loop "
             f"{seconds(row['wininet'])} | {ratio_text(row['setup_over_wininet'])} | "
+            f"{ratio_text(row.get('setup_over_wininet_fastest'))} | "
             f"<= {TARGETS['install_ratio']:.2f} | {met(targets.get(f'install_{key}'))} |")
     for key, row in summary["payloads"].items():
         if row.get("keyed") is None:
@@ -342,13 +411,21 @@ def summary_table(results, summary):
         lines.append(
             f"| Install {row['title']}, built with publisher keys | {seconds(row['keyed'])} | "
             f"default build {seconds(row['setup'])} | {ratio_text(row['keyed_over_setup'])} | "
+            f"{ratio_text(row.get('keyed_over_setup_fastest'))} | "
             f"{target} | {met(targets.get('keyed_large')) if key == LARGE else ''} |")
+    noise = summary.get("noise_floor")
+    if noise:
+        row = summary["payloads"][noise["payload"]]
+        lines.append(
+            f"| Noise floor: install {row['title']}, the same setup measured twice | "
+            f"{seconds(row['setup_again'])} | first measurement {seconds(row['setup'])} | "
+            f"{ratio_text(noise['median_ratio'])} | {ratio_text(noise['fastest_ratio'])} | | |")
     responsiveness = summary.get("responsiveness")
     if responsiveness:
         lines.append(
             f"| Responsiveness during 4 x 15 MiB: WM_NULL round trip p99 / max | "
             f"{milliseconds(responsiveness['p99_ms'])} / {milliseconds(responsiveness['max_ms'])} "
-            f"(median {milliseconds(responsiveness['median_ms'])}) | | | "
+            f"(median {milliseconds(responsiveness['median_ms'])}) | | | | "
             f"<= {TARGETS['ping_p99_ms']:.0f} ms / <= {TARGETS['ping_max_ms']:.0f} ms | "
             f"{met(targets.get('ping_p99'))} / {met(targets.get('ping_max'))} |")
     start_up = summary.get("start_up")
@@ -356,49 +433,54 @@ def summary_table(results, summary):
         lines.append(
             f"| Start-up to window visible | {seconds(start_up['setup'])} | minimal window "
             f"{seconds(start_up['minimal'])} | {ratio_text(start_up['ratio'])} | "
+            f"{ratio_text(start_up.get('ratio_fastest'))} | "
             f"<= {TARGETS['start_up_ratio']:.1f} | {met(targets.get('start_up'))} |")
     memory = summary.get("memory")
     if memory:
         lines.append(
             f"| Peak working set, 4 x 15 MiB | {megabytes(memory['setup_peak_working_set'])} | "
             f"minimal window {megabytes(memory['minimal_peak_working_set'])} | "
-            f"+{megabytes(memory['extra'])} | <= +{TARGETS['working_set_extra'] // MB} MB | "
+            f"+{megabytes(memory['extra'])} | | <= +{TARGETS['working_set_extra'] // MB} MB | "
             f"{met(targets.get('working_set'))} |")
         lines.append(
             f"| Private bytes, 4 x 15 MiB (Wine reports 0; anonymous resident memory instead) | "
             f"{megabytes(memory['setup_anonymous'])} | minimal window "
             f"{megabytes(memory['minimal_anonymous'])} | "
-            f"+{megabytes(memory['setup_anonymous'] - memory['minimal_anonymous'])} | | |")
+            f"+{megabytes(memory['setup_anonymous'] - memory['minimal_anonymous'])} | | | |")
     exe = results.get("exe")
     if exe:
         lines.append(
-            f"| Exe size | {exe['bytes']:,} bytes | | | <= {TARGETS['exe_bytes'] // 1000} KB "
+            f"| Exe size | {exe['bytes']:,} bytes | | | | <= {TARGETS['exe_bytes'] // 1000} KB "
             f"({TARGETS['exe_bytes']:,} bytes) | {met(targets.get('exe_size'))} |")
     keyed_exe = results.get("keyed_exe")
     if exe and keyed_exe:
         lines.append(
             f"| Exe size, built with publisher keys | {keyed_exe['bytes']:,} bytes | default "
-            f"build {exe['bytes']:,} bytes | +{keyed_exe['bytes'] - exe['bytes']:,} bytes | | |")
+            f"build {exe['bytes']:,} bytes | +{keyed_exe['bytes'] - exe['bytes']:,} bytes | | | |")
     return lines + [""]
 
 
 def install_section(summary):
     rows = summary["payloads"].values()
-    lines = [
-        "## Install time", "",
-        "Medians of the runs, in seconds, and the setup's time over each of the others.", "",
-        "| Payload | Setup | WinINet loop | WinINet loop + flush | curl (native) | "
-        "Setup / WinINet loop | Setup / loop + flush | Setup / curl |",
-        "|---|---|---|---|---|---|---|---|",
-    ]
-    for row in rows:
-        lines.append(
-            f"| {row['title']} | {times(row['setup'])} | {times(row['wininet'])} | "
-            f"{times(row.get('wininet_flush'))} | {times(row['curl'])} | "
-            f"{times(row['setup_over_wininet'])} | {times(row.get('setup_over_wininet_flush'))} | "
-            f"{times(row['setup_over_curl'])} |")
+    lines = ["## Install time", ""]
+    for heading, suffix in (("Medians of the runs", ""), ("The fastest run of each", "_fastest")):
+        lines += [
+            f"{heading}, in seconds, and the setup's time over each of the others.", "",
+            "| Payload | Setup | WinINet loop | WinINet loop + flush | curl (native) | "
+            "Setup / WinINet loop | Setup / loop + flush | Setup / curl |",
+            "|---|---|---|---|---|---|---|---|",
+        ]
+        for row in rows:
+            lines.append(
+                f"| {row['title']} | {times(row.get('setup' + suffix))} | "
+                f"{times(row.get('wininet' + suffix))} | "
+                f"{times(row.get('wininet_flush' + suffix))} | {times(row.get('curl' + suffix))} | "
+                f"{times(row.get('setup_over_wininet' + suffix))} | "
+                f"{times(row.get('setup_over_wininet_flush' + suffix))} | "
+                f"{times(row.get('setup_over_curl' + suffix))} |")
+        lines.append("")
     lines += [
-        "", "Where the time goes, from the server's log (medians, seconds): before the first "
+        "Where the time goes, from the server's log (medians, seconds): before the first "
         "request, from the first request to the last, and after the last request.", "",
         "| Payload | Setup: before / requests / after | WinINet loop: before / requests / after "
         "| Loop + flush: before / requests / after |",
@@ -409,12 +491,14 @@ def install_section(summary):
                      f"{split(row.get('wininet_phases'))} | "
                      f"{split(row.get('wininet_flush_phases'))} |")
     lines += [
-        "", "Each run, in the order taken (seconds):", "",
-        "| Payload | Setup | WinINet loop | WinINet loop + flush | curl |",
-        "|---|---|---|---|---|",
+        "", "Each run, in the order taken (seconds); \"setup again\" is the same setup measured "
+        "a second time in the same rounds, for the noise floor:", "",
+        "| Payload | Setup | Setup again | WinINet loop | WinINet loop + flush | curl |",
+        "|---|---|---|---|---|---|",
     ]
     for row in rows:
         lines.append(f"| {row['title']} | {runs(row.get('setup_runs'))} | "
+                     f"{runs(row.get('setup_again_runs'))} | "
                      f"{runs(row.get('wininet_runs'))} | {runs(row.get('wininet_flush_runs'))} | "
                      f"{runs(row.get('curl_runs'))} |")
     detection = max((row["detection_ms"] or 0) for row in rows) if rows else None
@@ -444,9 +528,13 @@ def install_section(summary):
         "its last file closed. **WinINet loop + flush** is the same with `FlushFileBuffers` and "
         "`SetEndOfFile` after each write, as the setup must do.",
         "- **curl**: one native curl with every URL, timed around the process.",
-        "- Every file of every run is compared byte for byte with the served one. The "
-        "contenders take turns going first from round to round. Connections used per install: "
+        "- Every file of every run is compared byte for byte with the served one. In each "
+        "round every contender installs once; the one that goes first moves on by one from "
+        "round to round. Connections used per install: "
         f"{connections} (one means the connection was kept for every request).",
+        "- **Setup again**: on the first payload the default setup is also a second contender, "
+        "the same exe measured the same way, placed halfway round the order from the first. "
+        "Its ratio to the first is the noise floor above.",
         "- The test server sends each answer's head and body in two writes; it runs with "
         "`TCP_NODELAY` here, since otherwise every client waits about 40 ms per request for the "
         "body (Nagle's algorithm against delayed acknowledgements), which drowns what is "
@@ -466,17 +554,19 @@ def keyed_section(results, summary):
         "the run by `tests/e2e/make-keyed-setup.sh`) installs each payload as signed by "
         "`maptool sign`, in the same rounds as the default build, taking turns with the others. "
         "It fetches map.txt.sig after map.txt, verifies its signature, and hashes map.txt and "
-        "every file with CNG as the data arrives. Medians, in seconds:", "",
-        "| Payload | Default build | Keyed build | Keyed / default | Keyed - default | "
-        "Hashing, timed apart | Hashing / (keyed - default) |",
-        "|---|---|---|---|---|---|---|",
+        "every file with CNG as the data arrives. Medians, in seconds, and the ratio also from "
+        "the fastest run of each:", "",
+        "| Payload | Default build | Keyed build | Keyed / default | Keyed / default, fastest "
+        "runs | Keyed - default | Hashing, timed apart | Hashing / (keyed - default) |",
+        "|---|---|---|---|---|---|---|---|",
     ]
     for row in rows:
         share = ratio(row.get("hashing"), row.get("keyed_extra")) if (
             row.get("keyed_extra") or 0) > 0 else None
         lines.append(
             f"| {row['title']} | {times(row['setup'])} | {times(row['keyed'])} | "
-            f"{ratio_text(row['keyed_over_setup'])} | {times(row['keyed_extra'])} | "
+            f"{ratio_text(row['keyed_over_setup'])} | "
+            f"{ratio_text(row.get('keyed_over_setup_fastest'))} | {times(row['keyed_extra'])} | "
             f"{times(row['hashing'])} | {percent(share)} |")
     lines += [
         "", "Each run, in the order taken (seconds):", "",

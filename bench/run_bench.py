@@ -5,7 +5,12 @@ test certificate authority, under Xvfb, in the Wine prefix of WINEPREFIX. Measur
 (the setup, the setup built with publisher keys installing a signed release, a WinINet loop of
 ours, native curl) and the keyed build's hashing, responsiveness and memory during the largest
 payload, start-up against a minimal window program, and the exe's size; writes results.json and
-results.md into the output folder (report.py says how each number is made)."""
+results.md into the output folder (report.py says how each number is made).
+
+The installs run in rounds: in each round every contender installs the payload once, and the
+contender that goes first moves on by one from round to round. On the first payload the default
+setup also runs a second time in each round, as a contender of its own ("setup_again", the same
+exe), so that the report can say how far apart two measurements of the same build come."""
 
 import argparse
 import json
@@ -38,6 +43,11 @@ PAYLOADS = [
     ("4 x 15 MiB", "large", 4, 15 * MIB),
 ]
 LARGE = "large"
+# Rounds of installs: six keep make bench to a few minutes on two cores, and give each of the
+# six contenders of the first payload every place in the order once.
+DEFAULT_RUNS = 6
+# Hashing reads files from disk and runs no network; a few runs of it are steady enough.
+HASHING_RUNS = 3
 BASE_PATH = "/installs/cvn/"
 SIGNATURE = "map.txt.sig"
 PING_MS = 10
@@ -221,7 +231,8 @@ class Bench:
         self.runs = runs
         self.start_runs = start_runs
         self.payload_root = out / "payloads"
-        self.results = {"runs": runs, "start_runs": start_runs, "payloads": {}}
+        self.results = {"runs": runs, "start_runs": start_runs,
+                        "hashing_runs": min(runs, HASHING_RUNS), "payloads": {}}
 
     def server_for(self, folder):
         certificates = test_certificates()
@@ -341,7 +352,8 @@ class Bench:
             sign_payload(folder, maptool, self.keyed_key, self.keyed_release)
             names = payload_files(folder)
             record = {"title": title, "files": count, "file_size": size, "setup": [],
-                      "keyed": [], "wininet": [], "wininet_flush": [], "curl": [], "hashing": []}
+                      "setup_again": [], "keyed": [], "wininet": [], "wininet_flush": [],
+                      "curl": [], "hashing": []}
             self.results["payloads"][key] = record
             contenders = [
                 ("setup", lambda: self.install_with_setup(driver, probe, folder, names, server)),
@@ -353,6 +365,12 @@ class Bench:
                  lambda: self.install_with_wininet_loop(folder, names, server, flush=True)),
                 ("curl", lambda: self.install_with_curl(folder, names, server)),
             ]
+            if key == self.payloads[0][1]:
+                # The same exe again, halfway round from the first: how far apart two
+                # measurements of one build come is the smallest difference worth reading.
+                contenders.insert(len(contenders) // 2 + 1, (
+                    "setup_again",
+                    lambda: self.install_with_setup(driver, probe, folder, names, server)))
             with self.server_for(folder) as server:
                 for run in range(self.runs):
                     # Each round starts with another contender, so that none always goes first.
@@ -365,7 +383,7 @@ class Bench:
                               f"{result['install_seconds']:.3f} s", flush=True)
                 # In the pieces that WinINet's reads delivered in the loop's runs.
                 piece = round(statistics.median(r["bytes_per_read"] for r in record["wininet"]))
-                for run in range(self.runs):
+                for run in range(min(self.runs, HASHING_RUNS)):
                     record["hashing"].append(self.hashing_time(folder, names, piece))
                 print(f"  {title}: hashing {record['hashing'][-1]['seconds']:.3f} s "
                       f"in pieces of {piece} bytes", flush=True)
@@ -447,8 +465,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--out", type=Path, required=True, help="folder for the results")
     parser.add_argument("--maptool", type=Path, required=True)
-    parser.add_argument("--runs", type=int, default=3, help="runs of each install")
-    parser.add_argument("--start-runs", type=int, default=5, help="runs of each start-up")
+    parser.add_argument("--runs", type=int, default=DEFAULT_RUNS,
+                        help="rounds of installs: each contender installs once per round")
+    parser.add_argument("--start-runs", type=int,
+                        help="runs of each start-up (two more than the rounds of installs)")
     parser.add_argument("--payloads", default=",".join(key for _, key, _, _ in PAYLOADS),
                         help="comma-separated payloads to install (small, medium, large)")
     parser.add_argument("--setup-exe", type=Path, help="another build of the setup to measure")
@@ -458,7 +478,8 @@ def main():
     if os.environ.get("CORVANTA_IN_SANDBOX") != "1":
         sys.exit("run inside tests/e2e/sandbox.sh (make bench does)")
     options.out.mkdir(parents=True, exist_ok=True)
-    bench = Bench(options.out, options.runs, options.start_runs, options.payloads.split(","),
+    start_runs = options.start_runs or options.runs + 2
+    bench = Bench(options.out, options.runs, start_runs, options.payloads.split(","),
                   options.keyed_build, options.setup_exe)
     bench.run(options.maptool)
     report.write(bench.results, options.out)
