@@ -33,9 +33,10 @@ void LogTransfer(const std::string& url, const TransferOutcome& outcome, ULONGLO
   const bool answered = outcome.status != 0;
   const bool declared = outcome.declaredLength.has_value();
   // The reason without the line break that ends it in a question.
-  const std::string reason = outcome.faultText.substr(0, outcome.faultText.find_last_not_of("\r\n") + 1);
-  support_log::Write({"GET ", url, answered ? ": HTTP " : ": no answer", answered ? Part(outcome.status) : "",
-                      answered ? " " : "", outcome.statusText,
+  const std::string& fault = outcome.faultText;
+  const std::string reason = fault.substr(0, fault.find_last_not_of("\r\n") + 1);
+  support_log::Write({"GET ", url, answered ? ": HTTP " : ": no answer",
+                      answered ? Part(outcome.status) : "", answered ? " " : "", outcome.statusText,
                       declared ? ", declared " : ", no length declared",
                       declared ? Part(*outcome.declaredLength) : "", declared ? " bytes" : "",
                       ", received ", outcome.received, " bytes in ", milliseconds, " ms: ",
@@ -138,7 +139,9 @@ void InstallThread::InstallOverSession(TransferBuffer& buffer) {
     if (count > 0 && !aborted_ && !Terminated()) InstallFiles(buffer, *table, count);
     session_.Close();
   }
-  if (!Terminated()) support_log::Write({"The install run ends, ", aborted_ ? "cancelled" : "complete"});
+  if (!Terminated()) {
+    support_log::Write({"The install run ends, ", aborted_ ? "cancelled" : "complete"});
+  }
   RunReport(aborted_ ? &InstallThread::ReturnToReady : &InstallThread::CompleteInstall);
 }
 

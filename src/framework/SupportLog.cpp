@@ -11,7 +11,8 @@ namespace {
 
 // Support can open a log of 1 MiB in anything; a run that says more is cut, saying so.
 constexpr DWORD kLargestLog = 1024 * 1024;
-constexpr char kCutText[] = "The log has reached 1 MiB and ends here; later events are not recorded.";
+constexpr char kCutText[] =
+    "The log has reached 1 MiB and ends here; later events are not recorded.";
 constexpr size_t kCutLineReserve = 128;
 constexpr size_t kLogsKept = 10;
 constexpr int kMostCopies = 100;

@@ -14,6 +14,7 @@ namespace support_log {
 
 // A number written in hexadecimal, as HRESULTs are searched for: 0x80070005.
 struct Hex {
+  explicit Hex(long long code) noexcept : value(static_cast<uint32_t>(code)) {}
   uint32_t value;
 };
 

@@ -40,13 +40,13 @@ ComPtr<INetFwRules> OpenRuleCollection(ComPtr<INetFwPolicy2>& policy, HRESULT& r
 }
 
 void LogRule(const char* name, HRESULT result) {
-  support_log::Write({"Firewall rule \"", name, "\": ", support_log::Hex{static_cast<uint32_t>(result)}});
+  support_log::Write({"Firewall rule \"", name, "\": ", support_log::Hex(result)});
 }
 
 void LogRulesNotAdded(std::initializer_list<const char*> names, HRESULT result) {
   for (const char* name : names) {
-    support_log::Write({"Firewall rule \"", name, "\" not added, the firewall objects cannot be had: ",
-                        support_log::Hex{static_cast<uint32_t>(result)}});
+    support_log::Write({"Firewall rule \"", name,
+                        "\" not added, no firewall objects: ", support_log::Hex(result)});
   }
 }
 

@@ -63,7 +63,8 @@ void SaveSetupChoices() {
                           opened});
       return;  // without write access nothing is saved and the next run uses the defaults
     }
-    const bool writesFolder = !StartFolder.empty() && StartFolder.size() <= kLongestSavedStartFolder;
+    const bool writesFolder =
+        !StartFolder.empty() && StartFolder.size() <= kLongestSavedStartFolder;
     LSTATUS folder = ERROR_SUCCESS;
     if (writesFolder) {
       folder = ::RegSetValueExA(key.get(), "StartFolder", 0, REG_SZ,

@@ -35,7 +35,7 @@ bool CommonFolder(int csidl, std::string& path) {
   char buffer[MAX_PATH] = {};
   HRESULT result = ::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
   if (FAILED(result)) {
-    support_log::Write({"No folder for CSIDL ", csidl, ": ", support_log::Hex{static_cast<uint32_t>(result)}});
+    support_log::Write({"No folder for CSIDL ", csidl, ": ", support_log::Hex(result)});
     return false;
   }
   path = buffer;
@@ -43,7 +43,7 @@ bool CommonFolder(int csidl, std::string& path) {
 }
 
 void LogShortcut(const std::string& file, HRESULT result) {
-  support_log::Write({"Shortcut ", file, ": ", support_log::Hex{static_cast<uint32_t>(result)}});
+  support_log::Write({"Shortcut ", file, ": ", support_log::Hex(result)});
 }
 
 // A shortcut whose object or interface cannot be had is skipped.

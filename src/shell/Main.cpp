@@ -34,8 +34,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
 
   // Written now, while the worker still runs: the process's exit may end it holding the log.
-  support_log::Write({"The setup ends on the ", StateName(WizardState), " page, ",
-                      WizardState == Finished ? "the install complete" : "the install not complete"});
+  support_log::Write({"The setup ends on the ", StateName(WizardState), " page, the install ",
+                      WizardState == Finished ? "complete" : "not complete"});
   // The process ends here, with the application and the form still in place: a worker may be
   // in the middle of a transfer, and nothing it can reach is destroyed before the process is.
   ::ExitProcess(0);

@@ -43,9 +43,11 @@ void LogWindows() {
   const bool known =
       ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
       ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size);
+  const char* rights = !known                     ? "elevation unknown"
+                       : elevation.TokenIsElevated ? "elevated"
+                                                   : "not elevated";
   support_log::Write({"Windows ", version.dwMajorVersion, ".", version.dwMinorVersion, " build ",
-                      version.dwBuildNumber, ", ",
-                      !known ? "elevation unknown" : elevation.TokenIsElevated ? "elevated" : "not elevated"});
+                      version.dwBuildNumber, ", ", rights});
 }
 
 void LogPublisherKeys() {

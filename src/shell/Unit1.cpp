@@ -77,8 +77,8 @@ void TFormWebSetup::FormCreate() {
     HRESULT security = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr,
                                               RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IDENTIFY,
                                               nullptr, EOAC_NONE, nullptr);
-    support_log::Write({"COM started: CoInitializeEx ", support_log::Hex{static_cast<uint32_t>(com_->Result())},
-                        ", CoInitializeSecurity ", support_log::Hex{static_cast<uint32_t>(security)}});
+    support_log::Write({"COM started: CoInitializeEx ", support_log::Hex(com_->Result()),
+                        ", CoInitializeSecurity ", support_log::Hex(security)});
   } catch (...) {
     support_log::Discarded("FormCreate");
     // A handler never lets an exception reach the message loop.

@@ -78,8 +78,7 @@ class ExplainAnInstallFromItsLog(SetupTestCase):
             'Firewall rule "Corvanta - inbound": 0x00000000',
             f'Firewall rule "{REFUSED_RULE}": 0x80070005',
             f'Launching "{INSTALLED_PROGRAM}"',
-            "Started process ",
-            "its window was brought to the front",
+            "; its window was brought to the front",
             "The setup ends on the Finished page, the install complete",
         ]
         position = 0
