@@ -62,6 +62,20 @@ void TFormWebSetup::EnterState(WizardStates state) {
   }
   ButtonCancell.SetText(view.cancelCaption);
   WizardState = state;
+  FocusDefaultButton();
+}
+
+TButton* TFormWebSetup::DefaultButton() const {
+  switch (WizardState) {
+    case License:
+    case Destination:
+    case Ready:
+      return &ButtonNext;
+    case Finished:
+      return &ButtonCancell;  // it reads "Finish"
+    default:
+      return nullptr;
+  }
 }
 
 void TFormWebSetup::UpdateNextFromLicenceChoice() {
