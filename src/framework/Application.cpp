@@ -55,6 +55,8 @@ void TApplication::Run() {
   MSG message;
   for (;;) {
     CheckSynchronize();
+    // The default button's frame follows the focus, which the last message may have moved.
+    mainForm_->FrameDefaultButton();
     BOOL result = ::GetMessageA(&message, nullptr, 0, 0);
     if (result == 0 || result == -1) break;
     HWND form = mainForm_->Handle();

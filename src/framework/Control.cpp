@@ -69,9 +69,11 @@ void TControl::ApplyDpi(int dpi) {
 void TControl::CreateHandle(const char* className, DWORD style, DWORD exStyle,
                             const LayoutRow& row, HWND parent, int dpi) {
   RECT place = ScaledRect(row, dpi);
+  // CreateWindowEx takes a child's control ID in place of a menu.
+  HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.controlId));
   HWND handle = ::CreateWindowExA(exStyle, className, row.text ? row.text : "", style, place.left,
                                   place.top, place.right - place.left, place.bottom - place.top,
-                                  parent, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+                                  parent, id, ::GetModuleHandleA(nullptr), nullptr);
   if (!handle) throw SetupError("Cannot create the control " + name_);
   SetRow(row);
   Attach(handle);

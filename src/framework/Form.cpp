@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Application.h"
+#include "Button.h"
 #include "Fonts.h"
 #include "Resources.h"
 
@@ -16,6 +17,30 @@ Icon LoadApplicationIcon(int size) {
   return Icon(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr),
                                               MAKEINTRESOURCEA(kApplicationIconId), IMAGE_ICON,
                                               size, size, LR_DEFAULTCOLOR)));
+}
+
+bool CanTakeFocus(HWND window) {
+  return window && ::IsWindow(window) && ::IsWindowVisible(window) && ::IsWindowEnabled(window);
+}
+
+// Push buttons answer DLGC_DEFPUSHBUTTON or DLGC_UNDEFPUSHBUTTON; check boxes and radio
+// buttons neither.
+LRESULT DialogCode(HWND window) { return ::SendMessageA(window, WM_GETDLGCODE, 0, 0); }
+
+bool IsPushButton(HWND window) {
+  return (DialogCode(window) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+}
+
+bool HasDefaultFrame(HWND window) { return (DialogCode(window) & DLGC_DEFPUSHBUTTON) != 0; }
+
+// EnumChildWindows: lParam is the one push button that keeps or gets the frame.
+BOOL CALLBACK MoveDefaultFrame(HWND child, LPARAM framed) {
+  if (!IsPushButton(child)) return TRUE;
+  bool wanted = child == reinterpret_cast<HWND>(framed);
+  if (HasDefaultFrame(child) != wanted) {
+    ::SendMessageA(child, BM_SETSTYLE, wanted ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
+  return TRUE;
 }
 
 }  // namespace
@@ -84,6 +109,42 @@ void TForm::Hide() { ::ShowWindow(Handle(), SW_HIDE); }
 
 void TForm::Close() { ::SendMessageA(Handle(), WM_CLOSE, 0, 0); }
 
+HWND TForm::FocusedControl() const {
+  return ::GetActiveWindow() == Handle() ? ::GetFocus() : lastFocus_;
+}
+
+HWND TForm::FocusTarget(HWND focus) const {
+  TButton* button = DefaultButton();
+  if (button && CanTakeFocus(button->Handle())) return button->Handle();
+  if (focus && ::IsChild(Handle(), focus) && CanTakeFocus(focus)) return focus;
+  button = CancelButton();
+  return button ? button->Handle() : nullptr;
+}
+
+void TForm::FocusDefaultButton() {
+  bool active = ::GetActiveWindow() == Handle();
+  HWND target = FocusTarget(FocusedControl());
+  lastFocus_ = target;
+  if (active && target) ::SetFocus(target);
+}
+
+HWND TForm::FramedButton() const {
+  HWND focus = FocusedControl();
+  if (focus && ::IsChild(Handle(), focus) && IsPushButton(focus)) return focus;
+  TButton* button = DefaultButton();
+  return button && ::IsWindowVisible(button->Handle()) ? button->Handle() : nullptr;
+}
+
+void TForm::FrameDefaultButton() {
+  if (!::IsWindow(Handle())) return;
+  HWND framed = FramedButton();
+  // IsDialogMessage's Tab takes the frame from every button and gives it back to buttons only,
+  // so the frame is checked, not just remembered.
+  if (framed == framed_ && (!framed || HasDefaultFrame(framed))) return;
+  framed_ = framed;
+  ::EnumChildWindows(Handle(), &MoveDefaultFrame, reinterpret_cast<LPARAM>(framed));
+}
+
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE: {
@@ -101,17 +162,27 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ACTIVATE:
       // As in a dialog: keep the focused control while another window is active, and give
-      // the focus back to it, or to the first tab stop, when the form is active again.
+      // the focus back to it when the form is active again, or by FocusDefaultButton's rule
+      // when it can no longer take it.
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = ::GetFocus();
         if (focus && ::IsChild(Handle(), focus)) lastFocus_ = focus;
       } else {
-        HWND target = lastFocus_;
-        if (!target || !::IsWindow(target) || !::IsWindowVisible(target) ||
-            !::IsWindowEnabled(target)) {
-          target = ::GetNextDlgTabItem(Handle(), nullptr, FALSE);
-        }
+        HWND target = CanTakeFocus(lastFocus_) ? lastFocus_ : FocusTarget(nullptr);
         if (target) ::SetFocus(target);
+        return 0;
+      }
+      break;
+    case DM_GETDEFID: {
+      // Asked by IsDialogMessage for Enter, which it then sends as this button's click.
+      HWND framed = FramedButton();
+      int id = framed ? ::GetDlgCtrlID(framed) : 0;
+      return id ? MAKELRESULT(id, DC_HASDEFID) : 0;
+    }
+    case WM_COMMAND:
+      // Esc: IsDialogMessage sends IDCANCEL with no control behind it.
+      if (lParam == 0 && LOWORD(wParam) == IDCANCEL) {
+        Close();
         return 0;
       }
       break;

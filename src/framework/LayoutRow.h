@@ -31,6 +31,7 @@ struct LayoutRow {
   int tabOrder;
   int maxLength = 0;   // edit: the most characters the user may enter; 0 for no limit
   int fontHeight = 0;  // character height in pixels; 0 for the window font
+  int controlId = 0;   // the dialog manager finds a button by it (DM_GETDEFID); 0 for none
 };
 
 template <std::size_t N>

@@ -5,8 +5,9 @@
 
 namespace {
 
+// A screen reader names an edit by the label just before it in the window order, so the title
+// stands right before the licence text; labels take no tab stop, so the tab order stays.
 const LayoutRow kLayout[] = {
-    {ControlKind::Label, "Label1", 20, 10, 109, 13, "License Agreement", kBold, kNoTabOrder},
     {ControlKind::Label, "Label2", 40, 30, 317, 13,
      "Please read the following important information before continuing.", kNoFlags, kNoTabOrder},
     {ControlKind::Label, "Label3", 40, 60, 475, 13,
@@ -15,6 +16,7 @@ const LayoutRow kLayout[] = {
      kWordWrap, kNoTabOrder},
     {ControlKind::Label, "Label4", 40, 80, 149, 13, "continuing with the installation.", kNoFlags,
      kNoTabOrder},
+    {ControlKind::Label, "Label1", 20, 10, 109, 13, "License Agreement", kBold, kNoTabOrder},
     {ControlKind::Memo, "Memo1", 40, 110, 500, 210, nullptr, kReadOnly | kVerticalScroll, 0, 0, 13},
     {ControlKind::RadioButton, "RadioButtonAccept", 40, 330, 150, 17, "I accept this agreement",
      kNoFlags, 1},

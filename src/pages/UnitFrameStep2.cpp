@@ -11,18 +11,20 @@ std::string BrowseFolder;
 
 namespace {
 
+// A screen reader names an edit by the label just before it in the window order, so Label3
+// stands right before the folder's edit: Browse (tab order 0) takes the place before it.
 const LayoutRow kLayout[] = {
     {ControlKind::Label, "Label1", 20, 10, 154, 13, "Select Destination Location", kBold,
      kNoTabOrder},
     {ControlKind::Label, "Label2", 40, 30, 194, 13, "Where should Corvanta be installed?", kNoFlags,
      kNoTabOrder},
-    {ControlKind::Label, "Label3", 40, 60, 261, 13,
-     "Setup will install Corvanta into the following folder.", kNoFlags, kNoTabOrder},
     {ControlKind::Label, "Label4", 40, 80, 390, 13,
      "To continue, click Next. If you would like to select a different folder, click Browse.",
      kNoFlags, kNoTabOrder},
-    {ControlKind::Edit, "EditPath", 40, 110, 430, 21, nullptr, kReadOnly, 1, 230},
     {ControlKind::Button, "ButtonBrowse", 480, 108, 75, 25, "Browse...", kNoFlags, 0},
+    {ControlKind::Label, "Label3", 40, 60, 261, 13,
+     "Setup will install Corvanta into the following folder.", kNoFlags, kNoTabOrder},
+    {ControlKind::Edit, "EditPath", 40, 110, 430, 21, nullptr, kReadOnly, 1, 230},
     {ControlKind::CheckBox, "CheckBoxCreateStartMenuFolder", 40, 150, 160, 17,
      "Create a Start Menu folder", kChecked, 2},
     {ControlKind::CheckBox, "CheckBoxCreateDesktopShortcut", 40, 180, 160, 17,

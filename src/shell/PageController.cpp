@@ -67,6 +67,20 @@ void TFormWebSetup::EnterState(WizardStates state) {
   ButtonCancell.SetText(view.cancelCaption);
   WizardState = state;
   support_log::Write({"Page entered: ", StateName(state)});
+  FocusDefaultButton();
+}
+
+TButton* TFormWebSetup::DefaultButton() const {
+  switch (WizardState) {
+    case License:
+    case Destination:
+    case Ready:
+      return &ButtonNext;
+    case Finished:
+      return &ButtonCancell;  // it reads "Finish"
+    default:
+      return nullptr;
+  }
 }
 
 void TFormWebSetup::UpdateNextFromLicenceChoice() {

@@ -14,12 +14,19 @@ namespace {
 
 constexpr FormLayout kForm = {"TFormWebSetup", "Web Setup - Corvanta", 600, 430};
 
+// Unique, and clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc.
+constexpr int kNextButtonId = 101;
+constexpr int kBackButtonId = 102;
+constexpr int kCancelButtonId = 103;
+
 const LayoutRow kLayout[] = {
     {ControlKind::Bevel, "Bevel1", 0, 380, 600, 4, nullptr, kTopLine, kNoTabOrder},
     {ControlKind::Page, "FrameStep11", 0, 0, 600, 380, nullptr, kNoFlags, 3},
-    {ControlKind::Button, "ButtonNext", 420, 394, 75, 25, "Next", kDisabled, 1},
-    {ControlKind::Button, "ButtonCancell", 510, 394, 75, 25, "Cancel", kNoFlags, 0},
-    {ControlKind::Button, "ButtonBack", 340, 394, 75, 25, "Back", kHidden, 2},
+    {ControlKind::Button, "ButtonNext", 420, 394, 75, 25, "Next", kDisabled, 1, 0, 0,
+     kNextButtonId},
+    {ControlKind::Button, "ButtonCancell", 510, 394, 75, 25, "Cancel", kNoFlags, 0, 0, 0,
+     kCancelButtonId},
+    {ControlKind::Button, "ButtonBack", 340, 394, 75, 25, "Back", kHidden, 2, 0, 0, kBackButtonId},
     {ControlKind::Page, "FrameStep21", 0, 0, 600, 380, nullptr, kHidden, 4},
     {ControlKind::Page, "FrameStep31", 0, 0, 600, 380, nullptr, kHidden, 5},
     {ControlKind::Page, "FrameStep41", 0, 0, 600, 380, nullptr, kHidden, 6},

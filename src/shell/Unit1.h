@@ -53,11 +53,17 @@ class TFormWebSetup : public TForm, public InstallView {
   void ShowFinishPage() override;
   void ShowReadyPage() override;
 
+ protected:
+  // Next (Install on the ready page) before the install, Finish after it, none during it.
+  TButton* DefaultButton() const override;
+  TButton* CancelButton() const override { return &ButtonCancell; }
+
  private:
   // Makes page the only visible page: it is shown first, then the other four are hidden.
   void ShowPage(TPagePanel& page);
   std::array<TPagePanel*, 5> Pages();
   // Shows the page and buttons of state, as the page controller's table has them.
+  // The focus then goes to its default button (see TForm::FocusDefaultButton).
   void EnterState(WizardStates state);
   void UpdateNextFromLicenceChoice();
   bool CreateInstallDir();

@@ -2,7 +2,9 @@
 // One command per line on standard input, one JSON answer per line on standard output, so
 // that a test pays Wine's start-up once. Commands and answers are listed in README.md.
 #include <windows.h>
+#include <oleacc.h>
 #include <tlhelp32.h>
+#include <wrl/client.h>
 
 #include <cstdlib>
 #include <functional>
@@ -206,6 +208,25 @@ std::string FontCommand(Arguments& args, RemoteProbe& probe) {
   return json::Object().Add("ok", "true").Add("font", font).Add("outside", outside.Str()).Str();
 }
 
+// The name a screen reader would read for the window: its client object's, as oleacc makes it.
+std::string AccNameCommand(Arguments& args) {
+  HWND window = args.Window();
+  Microsoft::WRL::ComPtr<IAccessible> accessible;
+  HRESULT result = ::AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible,
+                                                reinterpret_cast<void**>(accessible.GetAddressOf()));
+  if (FAILED(result)) return Failure("AccessibleObjectFromWindow failed, " + std::to_string(result));
+  VARIANT self = {};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  result = accessible->get_accName(self, &name);
+  if (FAILED(result)) return Failure("get_accName failed, " + std::to_string(result));
+  if (!name) return Ok("name", json::kNull);
+  std::wstring text(name, ::SysStringLen(name));
+  ::SysFreeString(name);
+  return Ok("name", json::Quote(text, json::kShortEscapes));
+}
+
 // A probe export that answers one number about a handle of process PID (see Probe.h).
 std::string HandleQuestion(Arguments& args, RemoteProbe& probe, const char* exportName,
                            const char* answerName) {
@@ -320,6 +341,7 @@ std::string Dispatch(const std::string& line, RemoteProbe& probe, bool& quit) {
   if (verb == "gdi_object") return HandleQuestion(args, probe, kGdiObjectTypeExport, "type");
   if (verb == "icon_width") return HandleQuestion(args, probe, kIconWidthExport, "width");
   if (verb == "gui") return GuiCommand(args);
+  if (verb == "acc_name") return AccNameCommand(args);
   if (verb == "foreground") return Ok("hwnd", json::Handle(::GetForegroundWindow()));
   if (verb == "activate") {
     HWND window = args.Window();
@@ -361,6 +383,8 @@ std::string Dispatch(const std::string& line, RemoteProbe& probe, bool& quit) {
 }  // namespace
 
 int main() {
+  // For oleacc's accessible objects; a failure shows in acc_name's answers.
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   RemoteProbe probe(DriverFolder() + kProbeName);
   return RunCommandLoop(
       [&probe](const std::string& line, bool& quit) { return Dispatch(line, probe, quit); },

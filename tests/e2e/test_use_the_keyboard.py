@@ -1,5 +1,7 @@
 """Using the wizard with the keyboard: Tab and Shift+Tab walk each page's controls in tab
-order, arrows choose within the licence's radio buttons, and Space works the focused control."""
+order, arrows choose within the licence's radio buttons, and Space works the focused control.
+Enter presses the default button, on which every page change puts the focus, Esc closes as the
+title bar does, and a screen reader names each edit by its label."""
 
 import sys
 import unittest
@@ -7,8 +9,12 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from harness import (BACK, CANCEL, DESTINATION, LICENCE, NEXT, READY,  # noqa: E402
-                     SetupTestCase, wait_until)
+from harness import (BACK, CANCEL, DESTINATION, FINISHED, IDCANCEL, IDNO, LICENCE,  # noqa: E402
+                     NEXT, READY, SetupTestCase, wait_until)
+from install_scenarios import HELP_FILE, INSTALL_TIMEOUT, wait_question  # noqa: E402
+from launching import (INSTALLED_PROGRAM, end_launched_processes, launched_processes,  # noqa: E402
+                       launches, product_with_test_program, wait_launch)
+from leaving import wait_exit_question, wait_process_end  # noqa: E402
 
 # A key is handled in moments; this only bounds the wait when the focus goes elsewhere.
 KEY_TIMEOUT = 15
@@ -30,6 +36,14 @@ TAB_CYCLES = {
     DESTINATION: [CANCEL, NEXT, BACK, BROWSE, EDIT_PATH, START_MENU_BOX, DESKTOP_BOX],
     READY: [CANCEL, NEXT, BACK],
 }
+
+# page, control, the name a screen reader reads for it
+NAMES = [
+    (LICENCE, LICENCE_TEXT, "License Agreement"),
+    (LICENCE, ACCEPT, "I accept this agreement"),
+    (DESTINATION, EDIT_PATH, "Setup will install Corvanta into the following folder."),
+    (DESTINATION, START_MENU_BOX, "Create a Start Menu folder"),
+]
 
 
 class UseTheKeyboard(SetupTestCase):
@@ -140,6 +154,59 @@ class UseTheKeyboard(SetupTestCase):
                                  and now.find(desktop.hwnd).checked == desktop_checked),
                     f"Start Menu box {start_menu_checked}, Desktop box {desktop_checked}",
                     KEY_TIMEOUT)
+
+    def start_with_product(self):
+        product = product_with_test_program().start()
+        self.addCleanup(product.stop)
+        self.addCleanup(end_launched_processes, self.driver)
+        return product, self.start_setup()
+
+    def expect_page(self, wizard, page, button):
+        """Waits for page, with the focus on its button BACK, NEXT or CANCEL."""
+        hwnd = wizard.button(button, wizard.wait_page(page, INSTALL_TIMEOUT)).hwnd
+        wizard.wait_focus(lambda focus: focus == hwnd, f"{button} focused on the {page} page")
+
+    def test_enter_goes_from_the_accepted_licence_to_the_launch(self):
+        _, wizard = self.start_with_product()
+        dont_accept = wizard.control(LICENCE, *DONT_ACCEPT).hwnd
+        self.press_and_expect_focus(wizard, "shift+tab", dont_accept, "I do not accept")
+        wizard.press("enter")  # Next is disabled: nothing happens
+        self.press_and_expect_focus(wizard, "up", wizard.control(LICENCE, *ACCEPT).hwnd, "I accept")
+        window = wizard.wait_for(lambda now: wizard.button(NEXT, now).enabled, "Next enabled")
+        self.assertEqual((wizard.current_page(window), wizard.boxes()), (LICENCE, []))
+
+        for page, button in ((DESTINATION, NEXT), (READY, NEXT), (FINISHED, CANCEL)):
+            wizard.press("enter")
+            self.expect_page(wizard, page, button)
+        wizard.press("enter")  # Finish, with "Launch Corvanta" checked
+        self.assertEqual(wait_process_end(wizard), 0)
+        self.assertEqual(wait_launch()["exe"], INSTALLED_PROGRAM)
+
+    def test_esc_asks_before_the_install_and_closes_after_it_without_a_launch(self):
+        product, wizard = self.start_with_product()
+        product.server.answer_status(HELP_FILE, 404)
+        wizard.go_to_ready()
+        wizard.press("enter")
+        wizard.answer(wait_question(wizard), IDCANCEL)
+        self.expect_page(wizard, READY, NEXT)  # Install again, after the failed install
+        wizard.press("escape")
+        wizard.answer(wait_exit_question(wizard), IDNO)
+        self.expect_page(wizard, READY, NEXT)
+
+        product.server.clear_fault(HELP_FILE)
+        wizard.press("enter")
+        self.expect_page(wizard, FINISHED, CANCEL)
+        wizard.press("escape")
+        self.assertEqual(wait_process_end(wizard), 0)
+        self.assertEqual((launches(), launched_processes(self.driver)), ([], []))
+
+    def test_a_screen_reader_names_each_control(self):
+        wizard = self.start_setup()
+        window = wizard.snapshot()
+        for page, control, name in NAMES:
+            with self.subTest(name=name):
+                hwnd = wizard.control(page, *control, window).hwnd
+                self.assertEqual(self.driver.acc_name(hwnd), name)
 
 
 if __name__ == "__main__":

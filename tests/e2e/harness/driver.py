@@ -92,6 +92,10 @@ class Driver:
         """The width of an icon of process pid, 0 when the handle names none."""
         return self.ask(f"icon_width {pid} {icon}")["width"]
 
+    def acc_name(self, hwnd):
+        """The window's name as a screen reader reads it (MSAA's get_accName), or None."""
+        return self.ask(f"acc_name {hwnd}")["name"]
+
     def gui(self, hwnd):
         """Focus, active and capture windows of hwnd's thread, and the foreground window."""
         return self.ask(f"gui {hwnd}")
