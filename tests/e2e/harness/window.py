@@ -84,6 +84,8 @@ class Window:
     def __repr__(self):
         text = self.text
         if not text and self.kind == "page":
-            # A page has no text of its own; its first label is its title.
-            text = next((child.text for child in self.children if child.kind == "label"), "")
+            # A page has no text of its own; its topmost label is its title.
+            labels = sorted((child.top, child.left, child.text) for child in self.children
+                            if child.kind == "label")
+            text = labels[0][2] if labels else ""
         return f"<{self.kind} {text[:40]!r} at {self.rect}>"
