@@ -138,6 +138,7 @@ void InstallThread::InstallOverSession(TransferBuffer& buffer) {
     DownloadManifest(buffer, *table, count);
     if (count > 0 && !aborted_ && !Terminated()) InstallFiles(buffer, *table, count);
     session_.Close();
+    proxyCredentials_.Clear();  // the session that needed them is gone
   }
   if (!Terminated()) {
     support_log::Write({"The install run ends, ", aborted_ ? "cancelled" : "complete"});
@@ -248,14 +249,15 @@ TransferOutcome InstallThread::TransferThroughProxy(const std::string& url, Tran
                                                    TransferWatcher* watcher) {
   for (int signIns = 0;; ++signIns) {
     const ULONGLONG started = ::GetTickCount64();
-    TransferOutcome outcome = Transfer(session_, url, buffer, *this, watcher);
+    TransferOutcome outcome = Transfer(session_, url, buffer, *this, watcher, &proxyCredentials_);
     LogTransfer(url, outcome, ::GetTickCount64() - started);
     WaitWhilePaused();
     if (!outcome.proxyAsksForCredentials) return outcome;
-    if (Terminated() || signIns == kSignInsInARow || !SignInToProxy(outcome)) {
+    if (Terminated() || signIns == kSignInsInARow) {
       outcome.CloseRequest();
       return outcome;
     }
+    if (!SignInToProxy(outcome)) return outcome;
   }
 }
 
@@ -267,13 +269,19 @@ bool InstallThread::SignInToProxy(TransferOutcome& outcome) {
   ProxyRequest = nullptr;
   const bool signedIn = SignInResult == ERROR_INTERNET_FORCE_RETRY;
   const bool cancelled = SignInResult == ERROR_CANCELLED;
-  support_log::Write({"Proxy sign-in for ", session_.ProxyDescription(), ", ", challenge, ": ",
-                      signedIn ? "OK" : cancelled ? "Cancel" : "result ",
-                      signedIn || cancelled ? "" : support_log::Part(SignInResult)});
+  // Anything but OK counts as Cancel; Wine's dialog, for one, answers Cancel with 0.
+  support_log::Write({"Proxy sign-in (", session_.ProxyDescription(), "), ", challenge, ": ",
+                      Terminated() ? "not shown, the setup is closing"
+                      : signedIn   ? "OK"
+                                   : "Cancel",
+                      signedIn || cancelled || Terminated() ? "" : " (result ",
+                      signedIn || cancelled || Terminated() ? "" : support_log::Part(SignInResult),
+                      signedIn || cancelled || Terminated() ? "" : ")"});
+  if (signedIn) proxyCredentials_.TakeFrom(outcome.request.get());
   // The dialog is done with the request; the transfer runs again with a fresh one, since
   // sending this one again does not reach the server through every proxy.
   outcome.CloseRequest();
-  return SignInResult == ERROR_INTERNET_FORCE_RETRY;
+  return signedIn;
 }
 
 void InstallThread::WaitWhilePaused() const {

@@ -16,7 +16,7 @@ std::string DownloadBaseUrl();
 
 // Installs the product on a thread of its own: one internet session, the manifest, then every
 // listed file downloaded completely into memory and written into the installation folder. It
-// reaches the window only through its six reports, each run on the main thread while it waits.
+// reaches the window only through its seven reports, each run on the main thread while it waits.
 // After handing the wizard over it idles until it is asked to terminate.
 class InstallThread : public TThread {
  public:
@@ -74,6 +74,7 @@ class InstallThread : public TThread {
   InstallView& view_;
   const std::string installDir_;
   InternetSession session_;
+  ProxyCredentials proxyCredentials_;
   // Only in a setup built with publisher keys, and only while the run lasts.
   PublisherCheck* publisher_ = nullptr;
   bool aborted_ = false;

@@ -9,6 +9,7 @@ namespace {
 // uncompressed P-256 point at the end, x then y.
 constexpr size_t kPointSize = 64;
 constexpr size_t kPointOffset = build_config::kPublisherKeySize - kPointSize;
+constexpr char kFileMatches[] = "matches the publisher's signature";
 
 }  // namespace
 
@@ -57,7 +58,7 @@ const char* PublisherCheck::Verdict(size_t manifestLength) {
 bool PublisherCheck::AcceptFile(const char* remoteName, size_t length) {
   Sha256Digest digest;
   const SignedFile* signedFile = nullptr;
-  const char* verdict = "matches the publisher's signature";
+  const char* verdict = kFileMatches;
   if (!manifestAccepted_ || !hash_.Finish(digest)) {
     verdict = "could not be checked";
   } else if (!(signedFile = FindSignedFile(signature_, remoteName))) {
@@ -68,7 +69,7 @@ bool PublisherCheck::AcceptFile(const char* remoteName, size_t length) {
     verdict = "has another SHA-256 than the publisher signed";
   }
   support_log::Write({remoteName, " ", verdict});
-  return signedFile && signedFile->size == length && signedFile->sha256 == digest;
+  return verdict == kFileMatches;
 }
 
 const char* PublisherCheck::SignedByPublisher(const ManifestSignature& signature,

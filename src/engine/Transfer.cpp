@@ -59,6 +59,18 @@ std::optional<std::string> QueryText(HINTERNET request, DWORD query) {
   return std::string(buffer.data(), length);
 }
 
+// A text option of a handle; its buffer is wiped, since it may hold a password.
+std::optional<std::string> QueryOptionText(HINTERNET handle, DWORD option) {
+  std::vector<char> buffer(1024);
+  DWORD length = static_cast<DWORD>(buffer.size());
+  std::optional<std::string> text;
+  if (WinInet().QueryOptionA(handle, option, buffer.data(), &length) && length < buffer.size()) {
+    text.emplace(buffer.data(), length);
+  }
+  ::SecureZeroMemory(buffer.data(), buffer.size());
+  return text;
+}
+
 // The address the answer finally came from, after any redirects.
 std::optional<std::string> FinalUrl(HINTERNET request) {
   std::vector<char> buffer(INTERNET_MAX_URL_LENGTH + 1);
@@ -113,13 +125,39 @@ std::string InternetSession::ProxyDescription() const {
   return text + "\"";
 }
 
+void ProxyCredentials::TakeFrom(HINTERNET request) {
+  Clear();
+  std::optional<std::string> user = QueryOptionText(request, INTERNET_OPTION_PROXY_USERNAME);
+  std::optional<std::string> password = QueryOptionText(request, INTERNET_OPTION_PROXY_PASSWORD);
+  if (user && password && !user->empty()) {
+    user_ = std::move(*user);
+    password_ = std::move(*password);
+  }
+  if (password) ::SecureZeroMemory(password->data(), password->size());
+}
+
+void ProxyCredentials::GiveTo(HINTERNET request) const {
+  if (user_.empty()) return;
+  // Results are ignored: without them the proxy asks again, and the user is asked again.
+  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(user_.c_str()),
+                       static_cast<DWORD>(user_.size()));
+  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD,
+                       const_cast<char*>(password_.c_str()), static_cast<DWORD>(password_.size()));
+}
+
+void ProxyCredentials::Clear() {
+  ::SecureZeroMemory(password_.data(), password_.size());
+  password_.clear();
+  user_.clear();
+}
+
 std::string ProxyChallenge(HINTERNET request) {
   return QueryText(request, HTTP_QUERY_PROXY_AUTHENTICATE).value_or("");
 }
 
 TransferOutcome Transfer(const InternetSession& session, const std::string& url,
                          TransferBuffer& buffer, const TThread& worker,
-                         TransferWatcher* watcher) {
+                         TransferWatcher* watcher, const ProxyCredentials* credentials) {
   const WinInetApi& api = WinInet();
   TransferOutcome outcome;
   // The request is opened in three steps rather than by its URL alone: only a request whose
@@ -145,6 +183,7 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
   SetDwordOption(request.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kTimeoutMilliseconds);
   SetDwordOption(request.get(), INTERNET_OPTION_SEND_TIMEOUT, kTimeoutMilliseconds);
   SetDwordOption(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kTimeoutMilliseconds);
+  if (credentials) credentials->GiveTo(request.get());
   if (!api.SendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
     outcome.error = ::GetLastError();
     // Windows refuses a redirect from https to http itself; it is the same fault as one that

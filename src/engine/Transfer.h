@@ -72,6 +72,27 @@ struct TransferOutcome {
   }
 };
 
+// What the user gave the proxy's sign-in dialog. Windows keeps it on the request the dialog was
+// shown for, which is closed after it, so it is carried to every request after it in the run.
+// Never written anywhere; wiped when dropped.
+class ProxyCredentials {
+ public:
+  ProxyCredentials() = default;
+  ProxyCredentials(const ProxyCredentials&) = delete;
+  ProxyCredentials& operator=(const ProxyCredentials&) = delete;
+  ~ProxyCredentials() { Clear(); }
+
+  // Takes what the dialog left on request, if anything.
+  void TakeFrom(HINTERNET request);
+  // Gives it to a request before it is sent; nothing when there is none.
+  void GiveTo(HINTERNET request) const;
+  void Clear();
+
+ private:
+  std::string user_;
+  std::string password_;
+};
+
 // The setup's internet session with its options.
 class InternetSession {
  public:
@@ -96,4 +117,5 @@ std::string ProxyChallenge(HINTERNET request);
 // worker's terminate request ends the read loop.
 TransferOutcome Transfer(const InternetSession& session, const std::string& url,
                          TransferBuffer& buffer, const TThread& worker,
-                         TransferWatcher* watcher = nullptr);
+                         TransferWatcher* watcher = nullptr,
+                         const ProxyCredentials* credentials = nullptr);

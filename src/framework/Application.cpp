@@ -25,6 +25,15 @@ void InitializeCommonControls() {
   initialize(&classes);
 }
 
+// The repeats of an Enter held down. Each would press the default button again: walk on through
+// the pages by itself, or, once Install has put the focus on Cancel, ask the exit question, whose
+// default answer is Yes.
+bool IsHeldEnter(const MSG& message) {
+  constexpr LPARAM kPreviouslyDown = 1 << 30;
+  return message.message == WM_KEYDOWN && message.wParam == VK_RETURN &&
+         (message.lParam & kPreviouslyDown) != 0;
+}
+
 }  // namespace
 
 TApplication::~TApplication() {
@@ -59,6 +68,7 @@ void TApplication::Run() {
     mainForm_->FrameDefaultButton();
     BOOL result = ::GetMessageA(&message, nullptr, 0, 0);
     if (result == 0 || result == -1) break;
+    if (IsHeldEnter(message)) continue;
     HWND form = mainForm_->Handle();
     if (form && ::IsDialogMessageA(form, &message)) continue;
     ::TranslateMessage(&message);

@@ -66,8 +66,9 @@ class Log {
   }
 
   void Write(const std::string& text) {
-    std::string line = LineNow(text, mainThread_);
+    // Stamped under the lock, so that the lines of both threads stay in the order of their times.
     CriticalSectionLock hold(lock_);
+    std::string line = LineNow(text, mainThread_);
     if (!opened_) {
       noted_ += line;
     } else {

@@ -19,7 +19,10 @@ void __verbose_terminate_handler() { std::abort(); }
 // The containers' and strings' own failures (a length beyond max_size, an index out of range)
 // are thrown through these. The library's versions throw std::length_error and its kin, whose
 // copy-on-write strings bring a second string implementation with them: about 45 KB. Here they
-// throw a SetupError with the same message, which every handler catches like the others.
+// throw a SetupError with the same message, which every handler catches like the others; the
+// out-of-range message keeps its format's placeholders unfilled. The library keeps all of these
+// in one object: code that comes to call one not defined here links that object too, and the
+// link fails with "multiple definition" rather than growing the exe unseen.
 namespace std {
 void __throw_bad_alloc() { throw std::bad_alloc(); }
 void __throw_bad_array_new_length() { throw std::bad_array_new_length(); }
