@@ -1,6 +1,8 @@
 #include "LogText.h"
 
 #include <cstddef>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -15,6 +17,17 @@ void AppendDigits(std::string& text, int value, int width) {
   char digits[4];
   for (int i = width - 1; i >= 0; --i, value /= 10) digits[i] = static_cast<char>('0' + value % 10);
   text.append(digits, static_cast<size_t>(width));
+}
+
+// Numbers of fixed widths, with separators[i] between field i and field i + 1.
+void AppendFields(std::string& text, std::initializer_list<std::pair<int, int>> fields,
+                  const char* separators) {
+  bool first = true;
+  for (const auto& [value, width] : fields) {
+    if (!first) text += *separators++;
+    first = false;
+    AppendDigits(text, value, width);
+  }
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -72,13 +85,8 @@ std::string EscapeLogText(std::string_view text) {
 
 std::string LogLine(const LogTime& time, std::string_view thread, std::string_view text) {
   std::string line;
-  AppendDigits(line, time.hour, 2);
-  line += ':';
-  AppendDigits(line, time.minute, 2);
-  line += ':';
-  AppendDigits(line, time.second, 2);
-  line += '.';
-  AppendDigits(line, time.millisecond, 3);
+  AppendFields(line, {{time.hour, 2}, {time.minute, 2}, {time.second, 2}, {time.millisecond, 3}},
+               "::.");
   line += ' ';
   line += thread;
   line += ' ';
@@ -89,17 +97,9 @@ std::string LogLine(const LogTime& time, std::string_view thread, std::string_vi
 
 std::string LogFileName(const LogTime& start, int copy) {
   std::string name = kPrefix;
-  AppendDigits(name, start.year, 4);
-  name += '-';
-  AppendDigits(name, start.month, 2);
-  name += '-';
-  AppendDigits(name, start.day, 2);
-  name += ' ';
-  AppendDigits(name, start.hour, 2);
-  name += '-';
-  AppendDigits(name, start.minute, 2);
-  name += '-';
-  AppendDigits(name, start.second, 2);
+  AppendFields(name, {{start.year, 4}, {start.month, 2}, {start.day, 2}, {start.hour, 2},
+                      {start.minute, 2}, {start.second, 2}},
+               "-- --");
   if (copy > 1) name += " (" + std::to_string(copy) + ")";
   return name + kExtension;
 }
