@@ -22,6 +22,20 @@ std::string DownloadFilesFromHeadline(const std::string& domain) {
   return error_text::kDownloadFilesFrom + domain + ":";
 }
 
+std::string ProgramsInUseText(const std::vector<std::string>& programs) {
+  std::string list;
+  for (const std::string& program : programs) {
+    if (!list.empty()) list += kLineBreak;
+    list += program;
+  }
+  return ComposeErrorText(list, error_text::kReplaceFilesInUse,
+                          error_text::kCloseProgramsAndRetry);
+}
+
+std::string ProgramByProcessText(const std::string& fileName, uint32_t processId) {
+  return fileName + " (process " + std::to_string(processId) + ")";
+}
+
 std::string ErrorCodeText(uint32_t code) {
   return "Error code " + std::to_string(code) + "." + kLineBreak;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Every error the setup shows has one shape: an optional subject (the URL or path concerned)
 // and a blank line, a headline ending in ":\r\n", then the system's description of the error.
@@ -11,6 +12,9 @@ constexpr char kDownloadFilesFrom[] = "An error occurred while trying to downloa
 constexpr char kDownloadFile[] = "An error occurred while trying to download file:";
 constexpr char kWriteFile[] = "An error occurred while trying to write file:";
 constexpr char kCreateDirectory[] = "An error occurred while trying to create a directory:";
+constexpr char kReplaceFilesInUse[] =
+    "An error occurred while trying to replace files that are in use:";
+constexpr char kCloseProgramsAndRetry[] = "Close each program listed above, then click Retry.\r\n";
 }  // namespace error_text
 
 std::string ComposeErrorText(const std::string& subject, const std::string& headline,
@@ -18,6 +22,12 @@ std::string ComposeErrorText(const std::string& subject, const std::string& head
 
 // The headline of the manifest question, which names the vendor's domain.
 std::string DownloadFilesFromHeadline(const std::string& domain);
+
+// The question asked while programs run from the installation folder: each program on a line
+// of its own, as its path or as ProgramByProcessText names it.
+std::string ProgramsInUseText(const std::vector<std::string>& programs);
+// A program known only by its file name and process ID: "Corvanta.exe (process 1234)".
+std::string ProgramByProcessText(const std::string& fileName, uint32_t processId);
 
 // Stands in for the system's text when the system has none for the code.
 std::string ErrorCodeText(uint32_t code);

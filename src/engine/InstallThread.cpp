@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "BuildConfig.h"
 #include "engine/ErrorText.h"
 #include "engine/PublisherCheck.h"
+#include "engine/RunningPrograms.h"
 #include "engine/SystemErrorText.h"
 #include "framework/SupportLog.h"
 #include "setup/ProductNames.h"
@@ -45,25 +48,6 @@ void LogTransfer(const std::string& url, const TransferOutcome& outcome, ULONGLO
                       reason.empty() ? "" : ": ", reason});
 }
 
-// Writes all of data. Windows takes it in one call; a file system that runs out of room may take
-// part of it and still report success, and only the call for the rest then fails and says why.
-bool WriteAll(HANDLE file, const char* data, DWORD size, DWORD& error) {
-  DWORD written = 0;
-  for (;;) {
-    DWORD count = 0;
-    if (!::WriteFile(file, data + written, size - written, &count, nullptr)) {
-      error = ::GetLastError();
-      return false;
-    }
-    written += count;
-    if (written >= size) return true;
-    if (count == 0) {
-      error = ERROR_DISK_FULL;  // a write that succeeds yet takes nothing found no room
-      return false;
-    }
-  }
-}
-
 // Creates the folders of localName under installDir one level at a time, each named with its
 // trailing backslash. The first failure other than "already exists" ends the walk; creating the
 // file then reports what went wrong.
@@ -78,9 +62,26 @@ void CreateEntryFolders(const std::string& installDir, const char* localName) {
   }
 }
 
-HANDLE CreateForWriting(const std::string& path) {
-  return ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+// One line for the temporary file, when there was one, and one for the file.
+void LogReplacement(const std::string& path, size_t size, const Replacement& result,
+                    const std::string& reasonText) {
+  using support_log::Part;
+  if (!result.tempName.empty()) {
+    support_log::Write({"Temporary file ", result.tempName,
+                        result.replaced ? " moved over " : " not moved over ", path,
+                        result.readOnlyCleared ? ", its read-only attribute cleared"
+                        : result.tempLeft      ? "; it could not be deleted"
+                                               : ""});
+  }
+  if (result.replaced) {
+    support_log::Write({"Wrote ", path, ", ", size, " bytes"});
+    return;
+  }
+  const bool retold = result.reason != result.error;
+  support_log::Write({"Cannot write ", path, ", ", size, " bytes: ", result.failedCall, " error ",
+                      result.error, retold ? ", shown as error " : "",
+                      retold ? Part(result.reason) : "", ": ",
+                      reasonText.substr(0, reasonText.find_last_not_of("\r\n") + 1)});
 }
 
 }  // namespace
@@ -179,6 +180,10 @@ bool InstallThread::DownloadManifest(TransferBuffer& buffer, ManifestTable& tabl
 }
 
 void InstallThread::InstallFiles(TransferBuffer& buffer, const ManifestTable& table, size_t count) {
+  // Nothing is replaced while a program runs from the folder: the writes would stop at its
+  // file and leave the folder half of one release and half of the other.
+  CloseProgramsInUse(table, count);
+  if (aborted_ || Terminated()) return;
   FileCount = static_cast<int32_t>(count);
   RunReport(&InstallThread::StartProgress);
   for (size_t i = 0; i < count && !aborted_ && !Terminated(); ++i) {
@@ -213,35 +218,29 @@ bool InstallThread::DownloadFile(TransferBuffer& buffer, const ManifestEntry& en
 void InstallThread::WriteFileData(const TransferBuffer& buffer, const ManifestEntry& entry,
                                   const std::string& path) {
   while (!aborted_ && !Terminated()) {
-    bool written = false;
-    DWORD error = 0;
     CreateEntryFolders(installDir_, entry.LocalName);
-    FileHandle file(CreateForWriting(path));
-    if (!file && ::GetLastError() == ERROR_ACCESS_DENIED) {
-      // A read-only file of the same name is replaced.
-      ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      file.reset(CreateForWriting(path));
-    }
-    if (!file) {
-      error = ::GetLastError();
-    } else {
-      if (WriteAll(file.get(), buffer.Data(), static_cast<DWORD>(buffer.Received()), error)) {
-        ::FlushFileBuffers(file.get());
-        ::SetEndOfFile(file.get());
-        written = true;
-      }
-      file.reset();
-    }
-    support_log::Write({written ? "Wrote " : "Cannot write ", path, ", ", buffer.Received(),
-                        written ? " bytes" : " bytes: error ",
-                        written ? "" : support_log::Part(error)});
-    if (written) RunReport(&InstallThread::StepProgress);
+    const Replacement result =
+        replacer_.Replace(path, buffer.Data(), static_cast<DWORD>(buffer.Received()));
+    const std::string reason = result.replaced ? std::string()
+                                               : ReasonOrCode(PlainSystemErrorText(result.reason),
+                                                              result.reason);
+    LogReplacement(path, buffer.Received(), result, reason);
+    if (result.replaced) RunReport(&InstallThread::StepProgress);
 
     WaitWhilePaused();
-    if (written || Terminated()) break;
+    if (result.replaced || Terminated()) break;
     // A retry writes the same data again, without downloading it again.
-    AskRetryOrAbort(
-        ComposeErrorText(path, error_text::kWriteFile, ReasonOrCode(PlainSystemErrorText(error), error)));
+    AskRetryOrAbort(ComposeErrorText(path, error_text::kWriteFile, reason));
+  }
+}
+
+void InstallThread::CloseProgramsInUse(const ManifestTable& table, size_t count) {
+  while (!aborted_ && !Terminated()) {
+    const std::vector<std::string> programs = FindRunningPrograms(installDir_, table, count);
+    if (programs.empty()) return;
+    WaitWhilePaused();
+    if (Terminated()) return;
+    AskRetryOrAbort(ProgramsInUseText(programs));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/FileReplacement.h"
 #include "engine/InstallView.h"
 #include "manifest/Manifest.h"
 #include "engine/Transfer.h"
@@ -42,6 +43,9 @@ class InstallThread : public TThread {
   void InstallOverSession(TransferBuffer& buffer);
   bool DownloadManifest(TransferBuffer& buffer, ManifestTable& table, size_t& count);
   void InstallFiles(TransferBuffer& buffer, const ManifestTable& table, size_t count);
+  // Before anything is replaced: asks the user to close the programs that run from the
+  // installation folder until none does, or the user cancels.
+  void CloseProgramsInUse(const ManifestTable& table, size_t count);
   bool DownloadFile(TransferBuffer& buffer, const ManifestEntry& entry);
   void WriteFileData(const TransferBuffer& buffer, const ManifestEntry& entry,
                      const std::string& path);
@@ -75,6 +79,7 @@ class InstallThread : public TThread {
   const std::string installDir_;
   InternetSession session_;
   ProxyCredentials proxyCredentials_;
+  FileReplacer replacer_;
   // Only in a setup built with publisher keys, and only while the run lasts.
   PublisherCheck* publisher_ = nullptr;
   bool aborted_ = false;

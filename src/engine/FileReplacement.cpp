@@ -1,0 +1,123 @@
+#include "FileReplacement.h"
+
+#include "framework/Handles.h"
+
+namespace {
+
+constexpr char kTempPrefix[] = "cvn";
+constexpr char kTempExtension[] = ".tmp";
+// Names left behind by a setup that was killed are skipped; this many tries are plenty.
+constexpr int kTempNameTries = 1000;
+constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+std::string TempName(unsigned number) {
+  static const char kHexDigits[] = "0123456789ABCDEF";
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), kHexDigits[number & 0xF]);
+    number >>= 4;
+  } while (number != 0);
+  return kTempPrefix + digits + kTempExtension;
+}
+
+// Writes all of data. Windows takes it in one call; a file system that runs out of room may take
+// part of it and still report success, and only the call for the rest then fails and says why.
+bool WriteAll(HANDLE file, const char* data, DWORD size, DWORD& error) {
+  DWORD written = 0;
+  for (;;) {
+    DWORD count = 0;
+    if (!::WriteFile(file, data + written, size - written, &count, nullptr)) {
+      error = ::GetLastError();
+      return false;
+    }
+    written += count;
+    if (written >= size) return true;
+    if (count == 0) {
+      error = ERROR_DISK_FULL;  // a write that succeeds yet takes nothing found no room
+      return false;
+    }
+  }
+}
+
+bool Move(const std::string& from, const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(), kMoveFlags) != FALSE;
+}
+
+bool IsFile(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Windows refuses a move over a file that some process holds open with ERROR_ACCESS_DENIED; the
+// user is told what it means, that the file is in use. A folder in the way keeps its own code.
+DWORD MoveFailureReason(const std::string& path, DWORD error) {
+  if (error == ERROR_ACCESS_DENIED && IsFile(::GetFileAttributesA(path.c_str()))) {
+    return ERROR_SHARING_VIOLATION;
+  }
+  return error;
+}
+
+// The temporary file goes when its handle closes, marked for deletion through the handle itself.
+void Discard(const FileHandle& temp, Replacement& result, const char* call, DWORD error) {
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (!::SetFileInformationByHandle(temp.get(), FileDispositionInfo, &disposition,
+                                    sizeof(disposition))) {
+    result.tempLeft = true;  // a file of ours, with bytes the folder was to hold anyway
+  }
+  result.failedCall = call;
+  result.error = error;
+  result.reason = error;
+}
+
+}  // namespace
+
+Replacement FileReplacer::Replace(const std::string& path, const char* data, DWORD size) {
+  Replacement result;
+  const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+  std::string tempPath;
+  FileHandle temp;
+  for (int tries = 0; tries < kTempNameTries && !temp; ++tries) {
+    result.tempName = TempName(nextTemp_++);
+    tempPath = folder + result.tempName;
+    // Created here, never reopened by name: the bytes go through this handle. DELETE and
+    // FILE_SHARE_DELETE let it be moved while it is open, and deleted through it if it cannot.
+    temp.reset(::CreateFileA(tempPath.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!temp && ::GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (!temp) {
+    result.failedCall = "CreateFileA";
+    result.error = result.reason = ::GetLastError();
+    result.tempName.clear();
+    return result;
+  }
+
+  DWORD error = 0;
+  if (!WriteAll(temp.get(), data, size, error)) {
+    Discard(temp, result, "WriteFile", error);
+  } else if (!::FlushFileBuffers(temp.get())) {
+    Discard(temp, result, "FlushFileBuffers", ::GetLastError());
+  } else if (Move(tempPath, path)) {
+    result.replaced = true;
+  } else {
+    error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (error == ERROR_ACCESS_DENIED && IsFile(attributes) &&
+        (attributes & FILE_ATTRIBUTE_READONLY)) {
+      // A read-only file of the same name is replaced: that attribute alone is cleared.
+      const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+      ::SetFileAttributesA(path.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL);
+      result.replaced = result.readOnlyCleared = Move(tempPath, path);
+      if (!result.replaced) {
+        error = ::GetLastError();
+        ::SetFileAttributesA(path.c_str(), attributes);  // the old file stays as it was
+      }
+    }
+    if (!result.replaced) {
+      Discard(temp, result, "MoveFileExA", error);
+      result.reason = MoveFailureReason(path, error);
+    }
+  }
+  // Closing the handle leaves a moved file in place under its own name, and deletes one that was
+  // not moved.
+  return result;
+}
