@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 
+#include "SingleInstance.h"
 #include "Unit1.h"
 #include "framework/Application.h"
 #include "framework/SupportLog.h"
@@ -15,6 +16,7 @@ constexpr char kApplicationTitle[] = "Corvanta Web Setup ";
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearchToSystemFolder();
+  if (!BecomeTheOnlySetup()) return 0;
   support_log::Begin();
 
   TApplication application;

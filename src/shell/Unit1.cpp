@@ -12,7 +12,7 @@ TFormWebSetup* FormWebSetup = nullptr;
 
 namespace {
 
-constexpr FormLayout kForm = {"TFormWebSetup", "Web Setup - Corvanta", 600, 430};
+constexpr FormLayout kForm = {kFormWebSetupClass, kFormWebSetupCaption, 600, 430};
 
 // Unique, and clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc.
 constexpr int kNextButtonId = 101;

@@ -15,6 +15,10 @@
 #include "pages/UnitFrameStep5.h"
 #include "setup/SetupState.h"
 
+// The window's class and caption, by which a second setup finds it.
+constexpr char kFormWebSetupClass[] = "TFormWebSetup";
+constexpr char kFormWebSetupCaption[] = "Web Setup - Corvanta";
+
 // The setup's one window: five stacked pages above Back, Next and Cancel. Its handlers are the
 // page controller and the ways out of setup; the install worker reaches it only through the
 // InstallView calls, which its reports make on the main thread.

@@ -1,15 +1,21 @@
-"""Starting the setup: the wizard opens on the licence agreement, which must be accepted first."""
+"""Starting the setup: the wizard opens on the licence agreement, which must be accepted first;
+a second setup started meanwhile brings the first one back to the front and ends."""
 
+import subprocess
 import sys
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from harness import BACK, CANCEL, LICENCE, NEXT, SetupTestCase, wait_until  # noqa: E402
+from harness import (BACK, CANCEL, LICENCE, NEXT, SetupTestCase, paths, wait_until,  # noqa: E402
+                     wine)
+from harness.wizard import CAPTION, START_TIMEOUT  # noqa: E402
+from install_scenarios import Product, install, product_files  # noqa: E402
 
 ACCEPT_AT = (40, 330)
 DONT_ACCEPT_AT = (40, 350)
+WM_SYSCOMMAND, SC_MINIMIZE, WS_MINIMIZE = 0x0112, 0xF020, 0x20000000
 
 
 class StartTheSetup(SetupTestCase):
@@ -47,6 +53,23 @@ class StartTheSetup(SetupTestCase):
         wait_until(lambda: self.driver.foreground() == wizard.hwnd, what="the wizard in front",
                    describe=lambda: f"the foreground window is {self.driver.foreground()}")
         self.assertEqual(wizard.boxes(), [])
+
+    def test_a_second_setup_brings_the_first_back_and_ends_by_itself(self):
+        product = Product(product_files()).start()
+        self.addCleanup(product.stop)
+        wizard = self.start_setup()
+        self.driver.post(wizard.hwnd, WM_SYSCOMMAND, SC_MINIMIZE)
+        wait_until(lambda: self.driver.info(wizard.hwnd).has_style(WS_MINIMIZE), what="minimised")
+
+        second = wine.start([paths.setup_exe()], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+        self.addCleanup(wine.wait_or_kill, second, 0)
+        self.assertEqual(second.wait(START_TIMEOUT), 0)
+        wizards = [window.hwnd for window in self.driver.top_windows()
+                   if window.text == CAPTION and window.visible]
+        self.assertEqual(wizards, [wizard.hwnd])
+        self.assertFalse(self.driver.info(wizard.hwnd).has_style(WS_MINIMIZE), "restored")
+        install(wizard)
 
 
 if __name__ == "__main__":
