@@ -24,10 +24,14 @@ bool StartsWith(const std::string& text, const char* prefix, size_t length) {
   return text.compare(0, length, prefix, length) == 0;
 }
 
-// path with its short names made long; empty when the path cannot be found.
-std::string LongPath(const std::string& path, std::vector<char>& buffer) {
-  const DWORD length = ::GetLongPathNameA(path.c_str(), buffer.data(), kPathCapacity);
-  return std::string(buffer.data(), length < kPathCapacity ? length : 0);
+// folder with its short names made long and a trailing backslash, so that it matches only what
+// lies inside it; empty when the folder cannot be found.
+std::string LongPath(const std::string& folder, std::vector<char>& buffer) {
+  const DWORD length = ::GetLongPathNameA(folder.c_str(), buffer.data(), kPathCapacity);
+  if (length == 0 || length >= kPathCapacity) return std::string();
+  std::string path(buffer.data(), length);
+  if (path.back() != '\\') path += '\\';
+  return path;
 }
 
 // Where folder really is, past junctions and substituted drives, with a trailing backslash and
