@@ -3,8 +3,10 @@ SHELL := /bin/bash
 CMAKE_ARGS ?=
 
 SETUP_EXE := build/win32/CorvantaWebSetup.exe
+SETUP_MAP := build/win32/CorvantaWebSetup.map
 SIGNED_EXE := build/win32/signed/CorvantaWebSetup.exe
-RELEASE_CHECK := python3 release/release_check.py --build-path "$(CURDIR)" --build-path "$(CURDIR)/build/win32"
+RELEASE_CHECK := python3 release/release_check.py --build-path "$(CURDIR)" --build-path "$(CURDIR)/build/win32" \
+  --map $(SETUP_MAP)
 SIGN_USAGE := usage: make sign CERT=cert.pem KEY=key.pem [KEY_PASSWORD_FILE=file] [TIMESTAMP_URL=url]
 
 .PHONY: deps build build-win32 build-host test fuzz demo screenshots bench clean sign release-check

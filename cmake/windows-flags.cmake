@@ -35,6 +35,10 @@ function(corvanta_release_link_flags target)
     -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware
     -Wl,--major-subsystem-version,6 -Wl,--minor-subsystem-version,1
     -Wl,--major-os-version,6 -Wl,--minor-os-version,1)
+  # The linker map beside the exe names every object linked in; the release check reads it.
+  set(map "$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map")
+  target_link_options(${target} PRIVATE "-Wl,-Map,${map}")
+  set_property(TARGET ${target} APPEND PROPERTY ADDITIONAL_CLEAN_FILES "${map}")
   if(CORVANTA_SOURCE_DATE_EPOCH STREQUAL "")
     target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp)
   else()

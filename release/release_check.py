@@ -79,6 +79,15 @@ P256_PRIME = 2 ** 256 - 2 ** 224 + 2 ** 192 + 2 ** 96 - 1
 P256_B = 0x5AC635D8AA3A93E7B3EBBD55769886BC651D06B0CC53B0F63BCE3C3E27D2604B
 
 
+# The linker map (ld -Map) names each archive member the link took, at the start of a line, with
+# the file and symbol that needed it on the same line or the next. winpthreads is libpthread.a
+# (libwinpthread.a, or the import library of its DLL); the win32 thread model needs none of it.
+MAP_MEMBERS_HEADING = "Archive member included to satisfy reference by file (symbol)"
+MAP_MEMORY_HEADING = "Linker script and memory map"
+WINPTHREADS_MEMBER = re.compile(r"(?:^|[\s/])lib(?:win)?pthread(?:\.dll)?\.a\(([^()\s]+)\)")
+NEEDED_BY = re.compile(r"\s(\S+) \((.+)\)$")
+
+
 class CheckFailed(Exception):
     pass
 
@@ -296,6 +305,32 @@ def check_header_checksum(image):
     return "0x%08x" % actual
 
 
+def first_winpthreads_need(text):
+    """The symbol and the file for which the link first took a winpthreads member, or None."""
+    lines = text.split(MAP_MEMBERS_HEADING, 1)[-1].splitlines()
+    for at, line in enumerate(lines):
+        if line[:1].strip() and WINPTHREADS_MEMBER.search(line.split()[0]):
+            needed = NEEDED_BY.search(line) or (NEEDED_BY.search(lines[at + 1]) if at + 1 < len(lines) else None)
+            return (needed.group(2), os.path.basename(needed.group(1))) if needed else None
+    return None
+
+
+def check_thread_library(map_path):
+    try:
+        with open(map_path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+    except OSError as e:
+        raise CheckFailed("cannot read the linker map: %s" % e)
+    require(MAP_MEMORY_HEADING in text, "%s is no linker map (ld -Map writes one)" % map_path)
+    members = sorted(set(WINPTHREADS_MEMBER.findall(text)))
+    if members:
+        need = first_winpthreads_need(text)
+        raise CheckFailed("winpthreads is linked in: %s%s; the setup needs no thread library: build it with the "
+                          "win32 thread model (i686-w64-mingw32-g++-win32) and call no pthread function"
+                          % (", ".join(members), ", first for %s in %s" % need if need else ""))
+    return "no winpthreads object in %s" % os.path.basename(map_path)
+
+
 def built_in_publisher_keys(image):
     """The DER SubjectPublicKeyInfo of each publisher key in the exe's sections, in their order."""
     keys = []
@@ -359,7 +394,8 @@ def check_signature(image):
     return "Authenticode PKCS#7, SHA-256, %s, %d bytes (osslsigncode verify checks the chain)" % (stamped, length)
 
 
-def run_checks(path, import_list, build_paths, source_date_epoch, require_signature, out=sys.stdout):
+def run_checks(path, import_list, build_paths, source_date_epoch, require_signature, map_path=None,
+               out=sys.stdout):
     allowed = read_import_list(import_list)
     checks = [
         ("32-bit PE", check_pe32),
@@ -376,6 +412,8 @@ def run_checks(path, import_list, build_paths, source_date_epoch, require_signat
         ("header checksum", check_header_checksum),
         ("publisher keys", check_publisher_keys),
     ]
+    if map_path is not None:
+        checks.append(("thread library", lambda _image: check_thread_library(map_path)))
     if require_signature:
         checks.append(("signature", check_signature))
 
@@ -412,6 +450,8 @@ def main(argv=None):
                         help="the list of DLLs the exe must import, one a line (default: %(default)s)")
     parser.add_argument("--build-path", action="append", default=[],
                         help="a source or build folder whose path must not appear in the exe (repeatable)")
+    parser.add_argument("--map",
+                        help="the linker map of the exe's link: also require that no winpthreads object is linked in")
     parser.add_argument("--require-signature", action="store_true",
                         help="also require an Authenticode SHA-256 signature")
     args = parser.parse_args(argv)
@@ -422,7 +462,7 @@ def main(argv=None):
     for p in args.build_path:
         build_paths.update({os.path.abspath(p), os.path.realpath(p)})
     ok = run_checks(args.exe, args.imports, sorted(build_paths), int(epoch) if epoch is not None else None,
-                    args.require_signature)
+                    args.require_signature, args.map)
     return 0 if ok else 1
 
 

@@ -8,7 +8,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 have_cmd cmake || need+=(cmake)
 have_cmd ninja || need+=(ninja-build)
-have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+have_cmd i686-w64-mingw32-g++-win32 || need+=(g++-mingw-w64-i686-win32)
 have_pkg mingw-w64-i686-dev || need+=(mingw-w64-i686-dev)
 have_cmd Xvfb || need+=(xvfb)
 have_cmd xauth || need+=(xauth)

@@ -16,6 +16,7 @@ import pe_image as pe  # noqa: E402
 
 CHECKER = os.path.join(RELEASE, "release_check.py")
 EXE = os.path.join(os.environ["CORVANTA_WIN32_BUILD_DIR"], "CorvantaWebSetup.exe")
+LINKER_MAP = os.path.join(os.environ["CORVANTA_WIN32_BUILD_DIR"], "CorvantaWebSetup.map")
 SOURCE_DIR = os.environ["CORVANTA_SOURCE_DIR"]
 OBJDUMP = "i686-w64-mingw32-objdump"
 
@@ -310,11 +311,39 @@ def test_reader_agrees_with_objdump(work):
     expect(theirs == ours, "sections (name, address, file offset): objdump %s, ours %s" % (theirs, ours))
 
 
+# What a link with the posix thread model adds to the map's list of archive members.
+MAP_MEMBERS_HEADING = "Archive member included to satisfy reference by file (symbol)\n\n"
+WINPTHREADS_MEMBER = ("/usr/i686-w64-mingw32/lib/libpthread.a(libwinpthread_la-mutex.o)\n"
+                      "                              /usr/lib/gcc/i686-w64-mingw32/12-posix/libstdc++.a(eh_alloc.o)"
+                      " (pthread_mutex_lock)\n")
+
+
+def test_linker_map_without_a_thread_library(work):
+    with open(LINKER_MAP) as f:
+        built = f.read()
+    expect(MAP_MEMBERS_HEADING in built, "the build's linker map lists the archive members it took")
+    cases = [
+        ("the build's own map", built, 0, "PASS thread library: no winpthreads object in"),
+        ("a map that names winpthreads", built.replace(MAP_MEMBERS_HEADING, MAP_MEMBERS_HEADING + WINPTHREADS_MEMBER),
+         1, "FAIL thread library: winpthreads is linked in: libwinpthread_la-mutex.o, first for "
+            "pthread_mutex_lock in libstdc++.a(eh_alloc.o)"),
+    ]
+    for name, text, exit_code, verdict in cases:
+        path = os.path.join(work, "CorvantaWebSetup.map")
+        with open(path, "w") as f:
+            f.write(text)
+        code, lines, verdicts = run_checker(EXE, "--map", path)
+        failed = {check for check, result in verdicts.items() if result == "FAIL"}
+        expect(code == exit_code and failed <= {"thread library"} and any(l.startswith(verdict) for l in lines),
+               "%s: expected exit %d and a line starting %r\n  %s" % (name, exit_code, verdict, "\n  ".join(lines)))
+
+
 def main():
     with tempfile.TemporaryDirectory() as work:
         for test in (test_built_exe_passes, test_each_defect_fails_its_check,
                      test_time_stamp_follows_source_date_epoch, test_import_list_rules,
-                     test_unreadable_files_fail_every_check, test_reader_agrees_with_objdump):
+                     test_unreadable_files_fail_every_check, test_reader_agrees_with_objdump,
+                     test_linker_map_without_a_thread_library):
             before = len(failures)
             test(work)
             print("%s %s" % ("ok" if len(failures) == before else "FAILED", test.__name__))

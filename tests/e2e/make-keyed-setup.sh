@@ -29,7 +29,9 @@ print(" ".join(["-DCORVANTA_DOWNLOAD_HOST=" + config["download_host"],
                 "-DCORVANTA_HOME_PAGE=" + config["home_page"]]))' "$config")
 
 cd "$source_dir"
+# Afresh every time, with every option given: CMake would otherwise keep the compiler the folder
+# was first configured with (the build refuses one of another thread model).
 # shellcheck disable=SC2086 # the vendor's names are single words
-cmake --preset win32 -B "$build" $vendor -DCORVANTA_PUBLISHER_KEYS="$keys/publishers.pub.pem" \
+cmake --preset win32 -B "$build" --fresh $vendor -DCORVANTA_PUBLISHER_KEYS="$keys/publishers.pub.pem" \
   -DCORVANTA_MINIMUM_RELEASE="$minimum_release" >/dev/null
 cmake --build "$build" --target CorvantaWebSetup
