@@ -1,6 +1,5 @@
 #include "LogText.h"
 
-#include <cstddef>
 #include <initializer_list>
 #include <utility>
 
@@ -8,9 +7,6 @@ namespace {
 
 constexpr char kPrefix[] = "Corvanta Web Setup ";
 constexpr char kExtension[] = ".log";
-// "YYYY-MM-DD HH-MM-SS"
-constexpr size_t kStampLength = 19;
-constexpr char kStampPattern[] = "0000-00-00 00-00-00";
 
 // value in exactly `width` decimal digits, as dates and times are written.
 void AppendDigits(std::string& text, int value, int width) {
@@ -28,36 +24,6 @@ void AppendFields(std::string& text, std::initializer_list<std::pair<int, int>> 
     first = false;
     AppendDigits(text, value, width);
   }
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The copy number of one of our names, 1 for the first; 0 when the name is not ours.
-int CopyOf(std::string_view name, std::string_view& stamp) {
-  const std::string_view prefix = kPrefix;
-  const std::string_view extension = kExtension;
-  if (name.size() < prefix.size() + kStampLength + extension.size() ||
-      name.substr(0, prefix.size()) != prefix ||
-      name.substr(name.size() - extension.size()) != extension) {
-    return 0;
-  }
-  stamp = name.substr(prefix.size(), kStampLength);
-  for (size_t i = 0; i < kStampLength; ++i) {
-    if (kStampPattern[i] == '0' ? !IsDigit(stamp[i]) : stamp[i] != kStampPattern[i]) return 0;
-  }
-  std::string_view rest = name.substr(prefix.size() + kStampLength);
-  rest.remove_suffix(extension.size());
-  if (rest.empty()) return 1;
-  // " (N)" with N from 2, written without leading zeros.
-  if (rest.size() < 4 || rest.substr(0, 2) != " (" || rest.back() != ')' || rest[2] == '0') {
-    return 0;
-  }
-  int copy = 0;
-  for (char c : rest.substr(2, rest.size() - 3)) {
-    if (!IsDigit(c) || copy > 100000) return 0;
-    copy = copy * 10 + (c - '0');
-  }
-  return copy >= 2 ? copy : 0;
 }
 
 }  // namespace
@@ -102,34 +68,6 @@ std::string LogFileName(const LogTime& start, int copy) {
                "-- --");
   if (copy > 1) name += " (" + std::to_string(copy) + ")";
   return name + kExtension;
-}
-
-std::vector<std::string> LogsToRemove(const std::vector<std::string>& names, size_t keep) {
-  struct Ours {
-    std::string_view stamp;
-    int copy;
-    const std::string* name;
-    bool Before(const Ours& other) const {
-      return stamp != other.stamp ? stamp < other.stamp : copy < other.copy;
-    }
-  };
-  std::vector<Ours> ours;
-  for (const std::string& name : names) {
-    std::string_view stamp;
-    if (int copy = CopyOf(name, stamp)) ours.push_back({stamp, copy, &name});
-  }
-  // The oldest, one at a time, by the start in the name and then the copy of the same second;
-  // a temp folder holds a handful of our logs, so a plain search is enough.
-  std::vector<std::string> remove;
-  while (ours.size() > keep) {
-    size_t oldest = 0;
-    for (size_t i = 1; i < ours.size(); ++i) {
-      if (ours[i].Before(ours[oldest])) oldest = i;
-    }
-    remove.push_back(*ours[oldest].name);
-    ours.erase(ours.begin() + static_cast<std::ptrdiff_t>(oldest));
-  }
-  return remove;
 }
 
 std::string HexCode(uint32_t code) {

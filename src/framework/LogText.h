@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The support log's words and names, apart from the file that holds them.
 
@@ -22,10 +21,6 @@ std::string LogLine(const LogTime& time, std::string_view thread, std::string_vi
 // "Corvanta Web Setup YYYY-MM-DD HH-MM-SS.log" by the run's start, with " (copy)" before
 // ".log" from the second copy on.
 std::string LogFileName(const LogTime& start, int copy);
-
-// Of the names in a folder, the logs of ours beyond the newest `keep`, oldest first; any other
-// name, however close to ours, is never among them.
-std::vector<std::string> LogsToRemove(const std::vector<std::string>& names, size_t keep);
 
 // 0x8007000E, as HRESULTs are searched for.
 std::string HexCode(uint32_t code);

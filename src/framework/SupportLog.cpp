@@ -1,7 +1,6 @@
 #include "SupportLog.h"
 
 #include <exception>
-#include <vector>
 
 #include "CriticalSection.h"
 #include "Handles.h"
@@ -14,9 +13,7 @@ constexpr DWORD kLargestLog = 1024 * 1024;
 constexpr char kCutText[] =
     "The log has reached 1 MiB and ends here; later events are not recorded.";
 constexpr size_t kCutLineReserve = 128;
-constexpr size_t kLogsKept = 10;
 constexpr int kMostCopies = 100;
-constexpr char kLogPattern[] = "Corvanta Web Setup *.log";
 constexpr char kMainThread[] = "main  ";
 constexpr char kWorkerThread[] = "worker";
 
@@ -41,28 +38,29 @@ class Log {
     mainThread_ = ::GetCurrentThreadId();
   }
 
-  // Returns the folder of the log, empty when there is none.
-  std::string Open() {
+  // True when the log is open.
+  bool Open() {
     CriticalSectionLock hold(lock_);
-    if (opened_) return std::string();
+    if (opened_) return false;
     opened_ = true;
     std::string noted;
     noted.swap(noted_);
     char temp[MAX_PATH + 1] = {};
     DWORD length = ::GetTempPathA(MAX_PATH + 1, temp);
-    if (length == 0 || length > MAX_PATH) return std::string();
+    if (length == 0 || length > MAX_PATH) return false;
     const std::string folder(temp, length);
     for (int copy = 1; copy <= kMostCopies && !file_; ++copy) {
       path_ = folder + LogFileName(start_, copy);
-      // Shared for reading, so that support can follow the log while the setup runs.
+      // Shared for reading, so that support can follow the log while the setup runs. Only a new
+      // file: the folder is the user's, and an elevated setup writes into nothing found there.
       file_.reset(::CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    if (!file_) return std::string();
+    if (!file_) return false;
     // What happened before the window showed, in one go.
     Append(noted);
-    return folder;
+    return true;
   }
 
   void Write(const std::string& text) {
@@ -119,21 +117,6 @@ Log& TheLog() {
   return *log;
 }
 
-void RemoveOldLogs(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA((folder + kLogPattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
-  for (const std::string& name : LogsToRemove(names, kLogsKept)) {
-    // A log that another setup still holds stays; it goes next time.
-    ::DeleteFileA((folder + name).c_str());
-  }
-}
-
 const char* ButtonName(int id) {
   switch (id) {
     case IDOK: return "OK";
@@ -183,10 +166,7 @@ void Begin() noexcept {
 
 void Open() noexcept {
   try {
-    const std::string folder = TheLog().Open();
-    if (folder.empty()) return;
-    Write({"Log file ", TheLog().Path()});
-    RemoveOldLogs(folder);
+    if (TheLog().Open()) Write({"Log file ", TheLog().Path()});
   } catch (...) {
     // The setup runs on as if there were no log.
   }

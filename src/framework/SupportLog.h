@@ -49,8 +49,9 @@ class Part {
 // Opens nothing, so that the window shows as quickly as without a log.
 void Begin() noexcept;
 
-// Opens the log once the window shows, writes the lines noted before, and removes our logs
-// beyond the newest ten. Without a temp folder that takes it, the setup runs on without a log.
+// Opens the log once the window shows and writes the lines noted before. It removes nothing
+// from the temp folder, whose paths the unelevated user can redirect: old logs are left to the
+// system's clean-up. Without a temp folder that takes it, the setup runs on without a log.
 void Open() noexcept;
 
 // One line, its parts one after the other.

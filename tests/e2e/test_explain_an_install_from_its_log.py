@@ -1,8 +1,8 @@
 """Explaining an install from the support log that every run leaves in the temp folder: a
 download that failed and was retried, each file written, the firewall rules with the results
-the firewall gave, the launch at Finish and how the setup ended. Older logs of ours beyond the
-newest ten are removed, nobody else's; a temp folder the setup cannot write to costs the log,
-not the install."""
+the firewall gave, the launch at Finish and how the setup ended. The setup, elevated, removes
+nothing from the temp folder, older logs of ours included; a temp folder the setup cannot write
+to costs the log, not the install."""
 
 import os
 import re
@@ -45,7 +45,7 @@ class ExplainAnInstallFromItsLog(SetupTestCase):
         self.addCleanup(firewall.unregister)
         os.environ["CORVANTA_FIREWALL_REFUSE"] = REFUSED_RULE
         self.addCleanup(os.environ.pop, "CORVANTA_FIREWALL_REFUSE")
-        # Older logs of ours beyond the newest ten go as the setup starts; nobody else's does.
+        # The temp folder is the user's: the elevated setup deletes nothing there, old logs included.
         temp = paths.unix_path(wine.run(["cmd", "/c", "echo", "%TEMP%"]).stdout.strip())
         planted = [OLD_LOG.format(day) for day in range(1, 13)] + ["Corvanta Web Setup notes.log"]
         for name in planted:
@@ -91,7 +91,7 @@ class ExplainAnInstallFromItsLog(SetupTestCase):
 
         self.assertEqual(log.parent, temp)
         self.assertEqual(sorted(path.name for path in temp.glob("Corvanta Web Setup *.log")),
-                         sorted([log.name, *planted[3:]]))
+                         sorted([log.name, *planted]))
 
     def test_a_temp_folder_it_cannot_write_to_costs_the_log_not_the_install(self):
         # Windows takes the temp folder from the user's environment, which Wine keeps here.

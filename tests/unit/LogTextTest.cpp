@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "framework/LogText.h"
 
@@ -25,21 +24,9 @@ TEST(LogText, ALineStaysOneLineWhateverItsTextHolds) {
   for (const auto& c : cases) EXPECT_EQ(LogLine(kTime, "main  ", c.text), c.line);
 }
 
-// The newest ten of our logs stay; a name that is not exactly one of ours is never removed.
-TEST(LogText, OnlyOurOldestLogsAreRemoved) {
-  std::vector<std::string> names = {LogFileName(kTime, 1), LogFileName(kTime, 2),
-                                    LogFileName(kTime, 10),
-                                    "Corvanta Web Setup 2026-12-08 09-05-04 (1).log",
-                                    "Corvanta Web Setup 2026-12-08 09-05-04 (02).log",
-                                    "Corvanta Web Setup notes.log",
-                                    "Corvanta Web Setup 2026-13-08 9-05-04.log",
-                                    "Corvanta Web Setup 2025-01-01 00-00-00.log.txt"};
-  for (int day = 1; day <= 9; ++day) names.push_back(LogFileName({2026, 11, day, 12, 0, 0, 0}, 1));
+TEST(LogText, ALogIsNamedByItsRunsStart) {
+  EXPECT_EQ(LogFileName(kTime, 1), "Corvanta Web Setup 2026-12-08 09-05-04.log");
   EXPECT_EQ(LogFileName(kTime, 2), "Corvanta Web Setup 2026-12-08 09-05-04 (2).log");
-  EXPECT_EQ(LogsToRemove(names, 10),
-            (std::vector<std::string>{"Corvanta Web Setup 2026-11-01 12-00-00.log",
-                                      "Corvanta Web Setup 2026-11-02 12-00-00.log"}));
-  EXPECT_EQ(LogsToRemove(names, 12), std::vector<std::string>());
 }
 
 }  // namespace
