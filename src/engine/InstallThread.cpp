@@ -98,9 +98,8 @@ void InstallThread::Execute() {
     support_log::Discarded("InstallThread::Execute");
     // The run is abandoned where it failed (for example when the 16,000,000-byte buffer cannot
     // be had); no report runs, and the wizard stays on the installing page, which the user
-    // leaves with Cancel. The session is the worker's own and would otherwise stay open until
-    // the terminate request; the run's other handles are closed by their owners.
-    session_.Close();
+    // leaves with Cancel. The session was closed and the proxy's credentials wiped on the way
+    // out of InstallOverSession; the run's other handles are closed by their owners.
   }
   while (!Terminated()) ::Sleep(kPollMilliseconds);
 }
@@ -132,13 +131,21 @@ void InstallThread::InstallOverSession(TransferBuffer& buffer) {
     Ask(text, MB_OK | MB_ICONWARNING, IDOK);
     aborted_ = true;
   } else {
+    // The session and the credentials a proxy's sign-in left for it end together, whether the
+    // run returns or throws.
+    struct CloseSessionOnExit {
+      InternetSession& session;
+      ProxyCredentials& credentials;
+      ~CloseSessionOnExit() {
+        session.Close();
+        credentials.Clear();
+      }
+    } closeSession{session_, proxyCredentials_};
     support_log::Write({"Internet session opened; proxy: ", session_.ProxyDescription()});
     auto table = std::make_unique<ManifestTable>();
     size_t count = 0;
     DownloadManifest(buffer, *table, count);
     if (count > 0 && !aborted_ && !Terminated()) InstallFiles(buffer, *table, count);
-    session_.Close();
-    proxyCredentials_.Clear();  // the session that needed them is gone
   }
   if (!Terminated()) {
     support_log::Write({"The install run ends, ", aborted_ ? "cancelled" : "complete"});

@@ -59,16 +59,17 @@ std::optional<std::string> QueryText(HINTERNET request, DWORD query) {
   return std::string(buffer.data(), length);
 }
 
-// A text option of a handle; its buffer is wiped, since it may hold a password.
-std::optional<std::string> QueryOptionText(HINTERNET handle, DWORD option) {
-  std::vector<char> buffer(1024);
-  DWORD length = static_cast<DWORD>(buffer.size());
-  std::optional<std::string> text;
-  if (WinInet().QueryOptionA(handle, option, buffer.data(), &length) && length < buffer.size()) {
-    text.emplace(buffer.data(), length);
+// A text option of a handle, read straight into field, which may then hold a password; false,
+// with field wiped, when there is none or it does not fit.
+bool QueryOptionInto(HINTERNET handle, DWORD option, char* field, DWORD size, DWORD& length) {
+  length = size;
+  if (!WinInet().QueryOptionA(handle, option, field, &length) || length >= size) {
+    ::SecureZeroMemory(field, size);
+    length = 0;
+    return false;
   }
-  ::SecureZeroMemory(buffer.data(), buffer.size());
-  return text;
+  field[length] = '\0';
+  return true;
 }
 
 // The address the answer finally came from, after any redirects.
@@ -127,28 +128,27 @@ std::string InternetSession::ProxyDescription() const {
 
 void ProxyCredentials::TakeFrom(HINTERNET request) {
   Clear();
-  std::optional<std::string> user = QueryOptionText(request, INTERNET_OPTION_PROXY_USERNAME);
-  std::optional<std::string> password = QueryOptionText(request, INTERNET_OPTION_PROXY_PASSWORD);
-  if (user && password && !user->empty()) {
-    user_ = std::move(*user);
-    password_ = std::move(*password);
-  }
-  if (password) ::SecureZeroMemory(password->data(), password->size());
+  const bool user = QueryOptionInto(request, INTERNET_OPTION_PROXY_USERNAME, user_,
+                                    sizeof(user_), userLength_);
+  const bool password = QueryOptionInto(request, INTERNET_OPTION_PROXY_PASSWORD, password_,
+                                        sizeof(password_), passwordLength_);
+  if (!user || !password || userLength_ == 0) Clear();
 }
 
 void ProxyCredentials::GiveTo(HINTERNET request) const {
-  if (user_.empty()) return;
+  if (userLength_ == 0) return;
   // Results are ignored: without them the proxy asks again, and the user is asked again.
-  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(user_.c_str()),
-                       static_cast<DWORD>(user_.size()));
-  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD,
-                       const_cast<char*>(password_.c_str()), static_cast<DWORD>(password_.size()));
+  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(user_),
+                       userLength_);
+  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(password_),
+                       passwordLength_);
 }
 
 void ProxyCredentials::Clear() {
-  ::SecureZeroMemory(password_.data(), password_.size());
-  password_.clear();
-  user_.clear();
+  ::SecureZeroMemory(user_, sizeof(user_));
+  ::SecureZeroMemory(password_, sizeof(password_));
+  userLength_ = 0;
+  passwordLength_ = 0;
 }
 
 std::string ProxyChallenge(HINTERNET request) {

@@ -74,7 +74,9 @@ struct TransferOutcome {
 
 // What the user gave the proxy's sign-in dialog. Windows keeps it on the request the dialog was
 // shown for, which is closed after it, so it is carried to every request after it in the run.
-// Never written anywhere; wiped when dropped.
+// WinINet writes it straight into these fixed buffers, and nothing copies it from them: a string
+// would leave copies behind as it grows or moves. Never written anywhere; wiped when cleared and
+// when dropped. An object of it is neither copied nor moved.
 class ProxyCredentials {
  public:
   ProxyCredentials() = default;
@@ -89,8 +91,12 @@ class ProxyCredentials {
   void Clear();
 
  private:
-  std::string user_;
-  std::string password_;
+  // Far more than anyone types into the dialog; a longer text is not taken.
+  static constexpr DWORD kFieldSize = 512;
+  char user_[kFieldSize] = {};
+  char password_[kFieldSize] = {};
+  DWORD userLength_ = 0;
+  DWORD passwordLength_ = 0;
 };
 
 // The setup's internet session with its options.
