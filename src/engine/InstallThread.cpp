@@ -260,6 +260,13 @@ TransferOutcome InstallThread::TransferThroughProxy(const std::string& url, Tran
     LogTransfer(url, outcome, ::GetTickCount64() - started);
     WaitWhilePaused();
     if (!outcome.proxyAsksForCredentials) return outcome;
+    // The system's password dialog is for a proxy of the system's settings only. Any other 407
+    // comes from a server, which must not raise it, and is a failed transfer like any other.
+    if (!session_.NamesProxy()) {
+      support_log::Write({"No proxy sign-in for the 407: the system's settings name no proxy"});
+      outcome.CloseRequest();
+      return outcome;
+    }
     if (Terminated() || signIns == kSignInsInARow) {
       outcome.CloseRequest();
       return outcome;

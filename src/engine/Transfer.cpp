@@ -72,6 +72,21 @@ bool QueryOptionInto(HINTERNET handle, DWORD option, char* field, DWORD size, DW
   return true;
 }
 
+// The session's proxy settings; info points into buffer. GetLastError tells why it failed.
+bool QueryProxyInfo(HINTERNET session, std::vector<char>& buffer, INTERNET_PROXY_INFO& info) {
+  buffer.resize(4096);
+  DWORD length = static_cast<DWORD>(buffer.size());
+  if (!WinInet().QueryOptionA(session, INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    buffer.resize(length);
+    if (!WinInet().QueryOptionA(session, INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+      return false;
+    }
+  }
+  ::CopyMemory(&info, buffer.data(), sizeof(info));
+  return true;
+}
+
 // The address the answer finally came from, after any redirects.
 std::optional<std::string> FinalUrl(HINTERNET request) {
   std::vector<char> buffer(INTERNET_MAX_URL_LENGTH + 1);
@@ -103,19 +118,11 @@ bool InternetSession::Open(const char* userAgent) {
 }
 
 std::string InternetSession::ProxyDescription() const {
-  std::vector<char> buffer(4096);
-  DWORD length = static_cast<DWORD>(buffer.size());
-  if (!WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PROXY, buffer.data(), &length)) {
-    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-      return "unknown, error " + std::to_string(::GetLastError());
-    }
-    buffer.resize(length);
-    if (!WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PROXY, buffer.data(), &length)) {
-      return "unknown, error " + std::to_string(::GetLastError());
-    }
-  }
+  std::vector<char> buffer;
   INTERNET_PROXY_INFO info;
-  ::CopyMemory(&info, buffer.data(), sizeof(info));
+  if (!QueryProxyInfo(handle_.get(), buffer, info)) {
+    return "unknown, error " + std::to_string(::GetLastError());
+  }
   std::string text = "access type " + std::to_string(info.dwAccessType);
   if (info.dwAccessType == INTERNET_OPEN_TYPE_DIRECT) text += " (direct)";
   if (info.dwAccessType == INTERNET_OPEN_TYPE_PROXY) text += " (proxy)";
@@ -124,6 +131,26 @@ std::string InternetSession::ProxyDescription() const {
   text += "\", bypass \"";
   if (info.lpszProxyBypass) text += reinterpret_cast<const char*>(info.lpszProxyBypass);
   return text + "\"";
+}
+
+bool InternetSession::NamesProxy() const {
+  std::vector<char> buffer;
+  INTERNET_PROXY_INFO info;
+  if (QueryProxyInfo(handle_.get(), buffer, info) && info.dwAccessType == INTERNET_OPEN_TYPE_PROXY &&
+      info.lpszProxy && *reinterpret_cast<const char*>(info.lpszProxy) != '\0') {
+    return true;
+  }
+  // A script for automatic configuration may leave the session's own answer direct.
+  INTERNET_PER_CONN_OPTIONA flags = {};
+  flags.dwOption = INTERNET_PER_CONN_FLAGS;
+  INTERNET_PER_CONN_OPTION_LISTA list = {};
+  list.dwSize = sizeof(list);
+  list.dwOptionCount = 1;
+  list.pOptions = &flags;
+  DWORD size = sizeof(list);
+  return WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PER_CONNECTION_OPTION, &list,
+                                &size) &&
+         (flags.Value.dwValue & (PROXY_TYPE_PROXY | PROXY_TYPE_AUTO_PROXY_URL)) != 0;
 }
 
 void ProxyCredentials::TakeFrom(HINTERNET request) {

@@ -54,8 +54,9 @@ struct TransferOutcome {
   bool complete = false;
   DWORD error = 0;         // the code of the call that failed, recorded when it failed
   std::string faultText;   // replaces the system's text when no call failed
-  // A proxy answered 407 and asks who is there. Its request stays open, with its connection,
-  // for the system's sign-in dialog, which needs it; CloseRequest lets both go after it.
+  // The answer was 407: a proxy asks who is there, or a server poses as one. Its request stays
+  // open, with its connection, for the system's sign-in dialog, which needs it; CloseRequest
+  // lets both go after it.
   bool proxyAsksForCredentials = false;
   InternetHandle connection;
   InternetHandle request;
@@ -110,6 +111,10 @@ class InternetSession {
   // The proxy WinINet uses, as Windows' settings give it: the access type, the proxy and the
   // bypass list. Never credentials.
   std::string ProxyDescription() const;
+  // Whether the system's settings name a proxy for the session: a static proxy, or a script for
+  // automatic configuration. Auto-detection alone does not count: Windows has it on by default,
+  // also on machines with no proxy at all.
+  bool NamesProxy() const;
 
  private:
   InternetHandle handle_;
