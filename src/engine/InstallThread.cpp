@@ -27,22 +27,29 @@ std::string TransferErrorText(const TransferOutcome& outcome) {
   return ReasonOrCode(InternetErrorText(outcome.error), outcome.error);
 }
 
-// One line for each transfer: what was asked, what came back and how it ended.
+// One line for each transfer: how it ended and what came back, then what was asked and every
+// text from outside, quoted, so that nothing a server sends can read as the verdict.
 void LogTransfer(const std::string& url, const TransferOutcome& outcome, ULONGLONG milliseconds) {
   using support_log::Part;
+  using support_log::Quoted;
   const bool answered = outcome.status != 0;
   const bool declared = outcome.declaredLength.has_value();
+  const bool redirected = !outcome.finalUrl.empty();
   // The reason without the line break that ends it in a question.
   const std::string& fault = outcome.faultText;
   const std::string reason = fault.substr(0, fault.find_last_not_of("\r\n") + 1);
-  support_log::Write({"GET ", url, answered ? ": HTTP " : ": no answer",
-                      answered ? Part(outcome.status) : "", answered ? " " : "", outcome.statusText,
+  support_log::Write({"GET ", outcome.complete ? "complete" : "failed",
+                      outcome.error ? ", error " : "", outcome.error ? Part(outcome.error) : "",
+                      answered ? ", HTTP " : ", no answer", answered ? Part(outcome.status) : "",
                       declared ? ", declared " : ", no length declared",
                       declared ? Part(*outcome.declaredLength) : "", declared ? " bytes" : "",
                       ", received ", outcome.received, " bytes in ", milliseconds, " ms: ",
-                      outcome.complete ? "complete" : "failed",
-                      outcome.error ? ", error " : "", outcome.error ? Part(outcome.error) : "",
-                      reason.empty() ? "" : ": ", reason});
+                      Quoted(url), redirected ? ", redirected to " : "",
+                      redirected ? Part(Quoted(outcome.finalUrl)) : "",
+                      answered ? ", status text " : "",
+                      answered ? Part(Quoted(outcome.statusText)) : "",
+                      reason.empty() ? "" : ", reason ",
+                      reason.empty() ? Part("") : Part(Quoted(reason))});
 }
 
 // Writes all of data. Windows takes it in one call; a file system that runs out of room may take
@@ -283,14 +290,17 @@ bool InstallThread::SignInToProxy(TransferOutcome& outcome) {
   ProxyRequest = nullptr;
   const bool signedIn = SignInResult == ERROR_INTERNET_FORCE_RETRY;
   const bool cancelled = SignInResult == ERROR_CANCELLED;
-  // Anything but OK counts as Cancel; Wine's dialog, for one, answers Cancel with 0.
-  support_log::Write({"Proxy sign-in (", session_.ProxyDescription(), "), ", challenge, ": ",
+  // Anything but OK counts as Cancel; Wine's dialog, for one, answers Cancel with 0. The verdict
+  // comes before the proxy's own words.
+  support_log::Write({"Proxy sign-in: ",
                       Terminated() ? "not shown, the setup is closing"
                       : signedIn   ? "OK"
                                    : "Cancel",
                       signedIn || cancelled || Terminated() ? "" : " (result ",
                       signedIn || cancelled || Terminated() ? "" : support_log::Part(SignInResult),
-                      signedIn || cancelled || Terminated() ? "" : ")"});
+                      signedIn || cancelled || Terminated() ? "" : ")", "; proxy ",
+                      session_.ProxyDescription(), ", challenge ",
+                      support_log::Quoted(challenge)});
   if (signedIn) proxyCredentials_.TakeFrom(outcome.request.get());
   // The dialog is done with the request; the transfer runs again with a fresh one, since
   // sending this one again does not reach the server through every proxy.

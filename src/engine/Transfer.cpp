@@ -5,6 +5,7 @@
 
 #include "engine/ErrorText.h"
 #include "engine/HttpFields.h"
+#include "framework/LogText.h"
 #include "framework/Thread.h"
 
 namespace {
@@ -126,11 +127,13 @@ std::string InternetSession::ProxyDescription() const {
   std::string text = "access type " + std::to_string(info.dwAccessType);
   if (info.dwAccessType == INTERNET_OPEN_TYPE_DIRECT) text += " (direct)";
   if (info.dwAccessType == INTERNET_OPEN_TYPE_PROXY) text += " (proxy)";
-  text += ", proxy \"";
-  if (info.lpszProxy) text += reinterpret_cast<const char*>(info.lpszProxy);
-  text += "\", bypass \"";
-  if (info.lpszProxyBypass) text += reinterpret_cast<const char*>(info.lpszProxyBypass);
-  return text + "\"";
+  // The names come from the system's settings, outside the setup: quoted as the log quotes them.
+  text += ", proxy ";
+  text += QuoteLogText(info.lpszProxy ? reinterpret_cast<const char*>(info.lpszProxy) : "");
+  text += ", bypass ";
+  text += QuoteLogText(info.lpszProxyBypass ? reinterpret_cast<const char*>(info.lpszProxyBypass)
+                                            : "");
+  return text;
 }
 
 bool InternetSession::NamesProxy() const {
@@ -221,6 +224,7 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
 
   // Checked in this order; the first that fails names the fault.
   std::optional<std::string> finalUrl = FinalUrl(request.get());
+  if (finalUrl && *finalUrl != url) outcome.finalUrl = *finalUrl;
   if (finalUrl && !IsSecureUrl(*finalUrl)) {
     outcome.faultText = InsecureRedirectText();
     return outcome;

@@ -60,10 +60,13 @@ struct TransferOutcome {
   bool proxyAsksForCredentials = false;
   InternetHandle connection;
   InternetHandle request;
-  // What the answer said, for the log: its status (0 before one came), the declared length
-  // when there was one, and the bytes received.
+  // What the answer said, for the log: its status (0 before one came), where it came from, the
+  // declared length when there was one, and the bytes received.
   uint32_t status = 0;
   std::string statusText;
+  // The address WinINet says the answer came from, when it differs from the one requested: where
+  // redirects led.
+  std::string finalUrl;
   std::optional<uint64_t> declaredLength;
   size_t received = 0;
 

@@ -26,10 +26,41 @@ void AppendFields(std::string& text, std::initializer_list<std::pair<int, int>> 
   }
 }
 
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr char kLineEnd[] = "\r\n";
+constexpr char kCutMark[] = " [cut]";
+
+void AppendHexEscape(std::string& text, unsigned char byte) {
+  text += "\\x";
+  text += kHexDigits[byte >> 4];
+  text += kHexDigits[byte & 0xF];
+}
+
+void AppendTime(std::string& line, const LogTime& time) {
+  AppendFields(line, {{time.hour, 2}, {time.minute, 2}, {time.second, 2}, {time.millisecond, 3}},
+               "::.");
+}
+
+// Ends line with the text, escaped, and the line's end, cut so that the whole stays within
+// kLongestLogLine. The cut never splits an escape: it falls before a backslash among the last
+// three bytes kept.
+void AppendTextAndEnd(std::string& line, std::string_view text) {
+  std::string escaped = EscapeLogText(text);
+  const size_t room = kLongestLogLine - line.size() - (sizeof(kLineEnd) - 1);
+  if (escaped.size() > room) {
+    size_t keep = room - (sizeof(kCutMark) - 1);
+    const size_t backslash = escaped.rfind('\\', keep - 1);
+    if (backslash != std::string::npos && backslash + 3 >= keep) keep = backslash;
+    escaped.resize(keep);
+    escaped += kCutMark;
+  }
+  line += escaped;
+  line += kLineEnd;
+}
+
 }  // namespace
 
 std::string EscapeLogText(std::string_view text) {
-  static const char kHexDigits[] = "0123456789ABCDEF";
   std::string escaped;
   escaped.reserve(text.size());
   for (char c : text) {
@@ -39,9 +70,7 @@ std::string EscapeLogText(std::string_view text) {
     } else if (c == '\n') {
       escaped += "\\n";
     } else if (byte < 0x20) {
-      escaped += "\\x";
-      escaped += kHexDigits[byte >> 4];
-      escaped += kHexDigits[byte & 0xF];
+      AppendHexEscape(escaped, byte);
     } else {
       escaped += c;
     }
@@ -49,15 +78,49 @@ std::string EscapeLogText(std::string_view text) {
   return escaped;
 }
 
+std::string QuoteLogText(std::string_view text) {
+  std::string quoted = "\"";
+  quoted.reserve(text.size() + 2);
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || byte < 0x20 || byte >= 0x7F) {
+      AppendHexEscape(quoted, byte);
+    } else {
+      quoted += c;
+    }
+  }
+  quoted += '"';
+  return quoted;
+}
+
 std::string LogLine(const LogTime& time, std::string_view thread, std::string_view text) {
   std::string line;
-  AppendFields(line, {{time.hour, 2}, {time.minute, 2}, {time.second, 2}, {time.millisecond, 3}},
-               "::.");
+  AppendTime(line, time);
   line += ' ';
   line += thread;
   line += ' ';
-  line += EscapeLogText(text);
-  line += "\r\n";
+  AppendTextAndEnd(line, text);
+  return line;
+}
+
+std::string LogFirstLine(const LogTime& time, std::optional<int> minutesFromUtc,
+                         std::string_view thread, std::string_view text) {
+  std::string line;
+  AppendTime(line, time);
+  line += ' ';
+  AppendFields(line, {{time.year, 4}, {time.month, 2}, {time.day, 2}}, "--");
+  if (minutesFromUtc) {
+    const int minutes = *minutesFromUtc;
+    line += minutes < 0 ? " UTC-" : " UTC+";
+    const int distance = minutes < 0 ? -minutes : minutes;
+    AppendFields(line, {{distance / 60, 2}, {distance % 60, 2}}, ":");
+  } else {
+    line += " UTC offset unknown";
+  }
+  line += ' ';
+  line += thread;
+  line += ' ';
+  AppendTextAndEnd(line, text);
   return line;
 }
 
@@ -71,7 +134,6 @@ std::string LogFileName(const LogTime& start, int copy) {
 }
 
 std::string HexCode(uint32_t code) {
-  static const char kHexDigits[] = "0123456789ABCDEF";
   std::string text = "0x";
   for (int shift = 28; shift >= 0; shift -= 4) text += kHexDigits[(code >> shift) & 0xF];
   return text;

@@ -1,6 +1,7 @@
 #include "SupportLog.h"
 
 #include <exception>
+#include <optional>
 
 #include "CriticalSection.h"
 #include "Handles.h"
@@ -22,10 +23,33 @@ LogTime ToLogTime(const SYSTEMTIME& time) {
           time.wMilliseconds};
 }
 
-std::string LineNow(const std::string& text, DWORD mainThread) {
+// Local time's offset from UTC in minutes, as the clock reads it now; none when the system
+// cannot say.
+std::optional<int> MinutesFromUtc() {
+  TIME_ZONE_INFORMATION zone = {};
+  LONG bias = 0;  // UTC minus local time
+  switch (::GetTimeZoneInformation(&zone)) {
+    case TIME_ZONE_ID_INVALID:
+      return std::nullopt;
+    case TIME_ZONE_ID_DAYLIGHT:
+      bias = zone.Bias + zone.DaylightBias;
+      break;
+    case TIME_ZONE_ID_STANDARD:
+      bias = zone.Bias + zone.StandardBias;
+      break;
+    default:
+      bias = zone.Bias;
+      break;
+  }
+  return static_cast<int>(-bias);
+}
+
+// The first line of a log also dates it, so that its times can be set beside another machine's.
+std::string LineNow(const std::string& text, DWORD mainThread, bool first) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   const char* thread = ::GetCurrentThreadId() == mainThread ? kMainThread : kWorkerThread;
+  if (first) return LogFirstLine(ToLogTime(now), MinutesFromUtc(), thread, text);
   return LogLine(ToLogTime(now), thread, text);
 }
 
@@ -66,7 +90,8 @@ class Log {
   void Write(const std::string& text) {
     // Stamped under the lock, so that the lines of both threads stay in the order of their times.
     CriticalSectionLock hold(lock_);
-    std::string line = LineNow(text, mainThread_);
+    std::string line = LineNow(text, mainThread_, !stamped_);
+    stamped_ = true;
     if (!opened_) {
       noted_ += line;
     } else {
@@ -82,7 +107,7 @@ class Log {
     if (!file_ || ended_) return;
     if (written_ + line.size() + kCutLineReserve > kLargestLog) {
       ended_ = true;
-      WriteBytes(LineNow(kCutText, mainThread_));
+      WriteBytes(LineNow(kCutText, mainThread_, false));
       return;
     }
     if (!WriteBytes(line)) ended_ = true;  // a full disk: the setup goes on without its log
@@ -103,6 +128,7 @@ class Log {
   LogTime start_ = {};
   DWORD mainThread_ = 0;
   bool opened_ = false;
+  bool stamped_ = false;  // once the first line has been stamped
   std::string noted_;  // the lines written before the log was opened
   std::string path_;
   FileHandle file_;
@@ -152,6 +178,9 @@ void Part::AppendTo(std::string& line) const {
       break;
     case kHex:
       line += HexCode(static_cast<uint32_t>(number_));
+      break;
+    case kQuoted:
+      line += QuoteLogText(std::string_view(text_, length_));
       break;
   }
 }
