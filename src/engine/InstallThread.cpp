@@ -35,9 +35,11 @@ void LogTransfer(const std::string& url, const TransferOutcome& outcome, ULONGLO
   const bool answered = outcome.status != 0;
   const bool declared = outcome.declaredLength.has_value();
   const bool redirected = !outcome.finalUrl.empty();
-  // The reason without the line break that ends it in a question.
-  const std::string& fault = outcome.faultText;
-  const std::string reason = fault.substr(0, fault.find_last_not_of("\r\n") + 1);
+  // The reason a question gives, the server's response text among them, without the line break
+  // that ends it there; none for a transfer that simply stopped.
+  const bool explained = !outcome.complete && (outcome.error || !outcome.faultText.empty());
+  const std::string given = explained ? TransferErrorText(outcome) : std::string();
+  const std::string reason = given.substr(0, given.find_last_not_of("\r\n") + 1);
   support_log::Write({"GET ", outcome.complete ? "complete" : "failed",
                       outcome.error ? ", error " : "", outcome.error ? Part(outcome.error) : "",
                       answered ? ", HTTP " : ", no answer", answered ? Part(outcome.status) : "",
