@@ -30,22 +30,31 @@ std::string TransferErrorText(const TransferOutcome& outcome) {
   return ReasonOrCode(InternetErrorText(outcome.error), outcome.error);
 }
 
-// One line for each transfer: what was asked, what came back and how it ended.
+// One line for each transfer: how it ended and what came back, then what was asked and every
+// text from outside, quoted, so that nothing a server sends can read as the verdict.
 void LogTransfer(const std::string& url, const TransferOutcome& outcome, ULONGLONG milliseconds) {
   using support_log::Part;
+  using support_log::Quoted;
   const bool answered = outcome.status != 0;
   const bool declared = outcome.declaredLength.has_value();
-  // The reason without the line break that ends it in a question.
-  const std::string& fault = outcome.faultText;
-  const std::string reason = fault.substr(0, fault.find_last_not_of("\r\n") + 1);
-  support_log::Write({"GET ", url, answered ? ": HTTP " : ": no answer",
-                      answered ? Part(outcome.status) : "", answered ? " " : "", outcome.statusText,
+  const bool redirected = !outcome.finalUrl.empty();
+  // The reason a question gives, the server's response text among them, without the line break
+  // that ends it there; none for a transfer that simply stopped.
+  const bool explained = !outcome.complete && (outcome.error || !outcome.faultText.empty());
+  const std::string given = explained ? TransferErrorText(outcome) : std::string();
+  const std::string reason = given.substr(0, given.find_last_not_of("\r\n") + 1);
+  support_log::Write({"GET ", outcome.complete ? "complete" : "failed",
+                      outcome.error ? ", error " : "", outcome.error ? Part(outcome.error) : "",
+                      answered ? ", HTTP " : ", no answer", answered ? Part(outcome.status) : "",
                       declared ? ", declared " : ", no length declared",
                       declared ? Part(*outcome.declaredLength) : "", declared ? " bytes" : "",
                       ", received ", outcome.received, " bytes in ", milliseconds, " ms: ",
-                      outcome.complete ? "complete" : "failed",
-                      outcome.error ? ", error " : "", outcome.error ? Part(outcome.error) : "",
-                      reason.empty() ? "" : ": ", reason});
+                      Quoted(url), redirected ? ", redirected to " : "",
+                      redirected ? Part(Quoted(outcome.finalUrl)) : "",
+                      answered ? ", status text " : "",
+                      answered ? Part(Quoted(outcome.statusText)) : "",
+                      reason.empty() ? "" : ", reason ",
+                      reason.empty() ? Part("") : Part(Quoted(reason))});
 }
 
 // Creates the folders of localName under installDir one level at a time, each named with its
@@ -99,9 +108,8 @@ void InstallThread::Execute() {
     support_log::Discarded("InstallThread::Execute");
     // The run is abandoned where it failed (for example when the 16,000,000-byte buffer cannot
     // be had); no report runs, and the wizard stays on the installing page, which the user
-    // leaves with Cancel. The session is the worker's own and would otherwise stay open until
-    // the terminate request; the run's other handles are closed by their owners.
-    session_.Close();
+    // leaves with Cancel. The session was closed and the proxy's credentials wiped on the way
+    // out of InstallOverSession; the run's other handles are closed by their owners.
   }
   while (!Terminated()) ::Sleep(kPollMilliseconds);
 }
@@ -133,13 +141,21 @@ void InstallThread::InstallOverSession(TransferBuffer& buffer) {
     Ask(text, MB_OK | MB_ICONWARNING, IDOK);
     aborted_ = true;
   } else {
+    // The session and the credentials a proxy's sign-in left for it end together, whether the
+    // run returns or throws.
+    struct CloseSessionOnExit {
+      InternetSession& session;
+      ProxyCredentials& credentials;
+      ~CloseSessionOnExit() {
+        session.Close();
+        credentials.Clear();
+      }
+    } closeSession{session_, proxyCredentials_};
     support_log::Write({"Internet session opened; proxy: ", session_.ProxyDescription()});
     auto table = std::make_unique<ManifestTable>();
     size_t count = 0;
     DownloadManifest(buffer, *table, count);
     if (count > 0 && !aborted_ && !Terminated()) InstallFiles(buffer, *table, count);
-    session_.Close();
-    proxyCredentials_.Clear();  // the session that needed them is gone
   }
   if (!Terminated()) {
     support_log::Write({"The install run ends, ", aborted_ ? "cancelled" : "complete"});
@@ -252,6 +268,13 @@ TransferOutcome InstallThread::TransferThroughProxy(const std::string& url, Tran
     LogTransfer(url, outcome, ::GetTickCount64() - started);
     WaitWhilePaused();
     if (!outcome.proxyAsksForCredentials) return outcome;
+    // The system's password dialog is for a proxy of the system's settings only. Any other 407
+    // comes from a server, which must not raise it, and is a failed transfer like any other.
+    if (!session_.NamesProxy()) {
+      support_log::Write({"No proxy sign-in for the 407: the system's settings name no proxy"});
+      outcome.CloseRequest();
+      return outcome;
+    }
     if (Terminated() || signIns == kSignInsInARow) {
       outcome.CloseRequest();
       return outcome;
@@ -268,14 +291,17 @@ bool InstallThread::SignInToProxy(TransferOutcome& outcome) {
   ProxyRequest = nullptr;
   const bool signedIn = SignInResult == ERROR_INTERNET_FORCE_RETRY;
   const bool cancelled = SignInResult == ERROR_CANCELLED;
-  // Anything but OK counts as Cancel; Wine's dialog, for one, answers Cancel with 0.
-  support_log::Write({"Proxy sign-in (", session_.ProxyDescription(), "), ", challenge, ": ",
+  // Anything but OK counts as Cancel; Wine's dialog, for one, answers Cancel with 0. The verdict
+  // comes before the proxy's own words.
+  support_log::Write({"Proxy sign-in: ",
                       Terminated() ? "not shown, the setup is closing"
                       : signedIn   ? "OK"
                                    : "Cancel",
                       signedIn || cancelled || Terminated() ? "" : " (result ",
                       signedIn || cancelled || Terminated() ? "" : support_log::Part(SignInResult),
-                      signedIn || cancelled || Terminated() ? "" : ")"});
+                      signedIn || cancelled || Terminated() ? "" : ")", "; proxy ",
+                      session_.ProxyDescription(), ", challenge ",
+                      support_log::Quoted(challenge)});
   if (signedIn) proxyCredentials_.TakeFrom(outcome.request.get());
   // The dialog is done with the request; the transfer runs again with a fresh one, since
   // sending this one again does not reach the server through every proxy.

@@ -50,10 +50,10 @@ class InstallThread : public TThread {
   void WriteFileData(const TransferBuffer& buffer, const ManifestEntry& entry,
                      const std::string& path);
 
-  // Transfers url and passes the waiting point after it. When a proxy asks for credentials,
-  // shows the sign-in dialog and, once the user gave some, transfers again at once; after three
-  // sign-ins in a row that the proxy refused, or a Cancel, the outcome is the 407 for the
-  // caller's question.
+  // Transfers url and passes the waiting point after it. When a proxy that the system's settings
+  // name asks for credentials, shows the sign-in dialog and, once the user gave some, transfers
+  // again at once; after three sign-ins in a row that the proxy refused, or a Cancel, the
+  // outcome is the 407 for the caller's question. Any other 407 is that outcome at once.
   TransferOutcome TransferThroughProxy(const std::string& url, TransferBuffer& buffer,
                                        TransferWatcher* watcher);
   // Shows the sign-in dialog for the outcome's request, unless the worker is terminating, and

@@ -68,7 +68,8 @@ bool PublisherCheck::AcceptFile(const char* remoteName, size_t length) {
   } else if (signedFile->sha256 != digest) {
     verdict = "has another SHA-256 than the publisher signed";
   }
-  support_log::Write({remoteName, " ", verdict});
+  // The verdict first: the name is the manifest's, from outside.
+  support_log::Write({"File ", verdict, ": ", support_log::Quoted(remoteName)});
   return verdict == kFileMatches;
 }
 

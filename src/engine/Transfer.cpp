@@ -5,6 +5,7 @@
 
 #include "engine/ErrorText.h"
 #include "engine/HttpFields.h"
+#include "framework/LogText.h"
 #include "framework/Thread.h"
 
 namespace {
@@ -59,16 +60,32 @@ std::optional<std::string> QueryText(HINTERNET request, DWORD query) {
   return std::string(buffer.data(), length);
 }
 
-// A text option of a handle; its buffer is wiped, since it may hold a password.
-std::optional<std::string> QueryOptionText(HINTERNET handle, DWORD option) {
-  std::vector<char> buffer(1024);
-  DWORD length = static_cast<DWORD>(buffer.size());
-  std::optional<std::string> text;
-  if (WinInet().QueryOptionA(handle, option, buffer.data(), &length) && length < buffer.size()) {
-    text.emplace(buffer.data(), length);
+// A text option of a handle, read straight into field, which may then hold a password; false,
+// with field wiped, when there is none or it does not fit.
+bool QueryOptionInto(HINTERNET handle, DWORD option, char* field, DWORD size, DWORD& length) {
+  length = size;
+  if (!WinInet().QueryOptionA(handle, option, field, &length) || length >= size) {
+    ::SecureZeroMemory(field, size);
+    length = 0;
+    return false;
   }
-  ::SecureZeroMemory(buffer.data(), buffer.size());
-  return text;
+  field[length] = '\0';
+  return true;
+}
+
+// The session's proxy settings; info points into buffer. GetLastError tells why it failed.
+bool QueryProxyInfo(HINTERNET session, std::vector<char>& buffer, INTERNET_PROXY_INFO& info) {
+  buffer.resize(4096);
+  DWORD length = static_cast<DWORD>(buffer.size());
+  if (!WinInet().QueryOptionA(session, INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    buffer.resize(length);
+    if (!WinInet().QueryOptionA(session, INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+      return false;
+    }
+  }
+  ::CopyMemory(&info, buffer.data(), sizeof(info));
+  return true;
 }
 
 // The address the answer finally came from, after any redirects.
@@ -102,53 +119,66 @@ bool InternetSession::Open(const char* userAgent) {
 }
 
 std::string InternetSession::ProxyDescription() const {
-  std::vector<char> buffer(4096);
-  DWORD length = static_cast<DWORD>(buffer.size());
-  if (!WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PROXY, buffer.data(), &length)) {
-    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-      return "unknown, error " + std::to_string(::GetLastError());
-    }
-    buffer.resize(length);
-    if (!WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PROXY, buffer.data(), &length)) {
-      return "unknown, error " + std::to_string(::GetLastError());
-    }
-  }
+  std::vector<char> buffer;
   INTERNET_PROXY_INFO info;
-  ::CopyMemory(&info, buffer.data(), sizeof(info));
+  if (!QueryProxyInfo(handle_.get(), buffer, info)) {
+    return "unknown, error " + std::to_string(::GetLastError());
+  }
   std::string text = "access type " + std::to_string(info.dwAccessType);
   if (info.dwAccessType == INTERNET_OPEN_TYPE_DIRECT) text += " (direct)";
   if (info.dwAccessType == INTERNET_OPEN_TYPE_PROXY) text += " (proxy)";
-  text += ", proxy \"";
-  if (info.lpszProxy) text += reinterpret_cast<const char*>(info.lpszProxy);
-  text += "\", bypass \"";
-  if (info.lpszProxyBypass) text += reinterpret_cast<const char*>(info.lpszProxyBypass);
-  return text + "\"";
+  // The names come from the system's settings, outside the setup: quoted as the log quotes them.
+  text += ", proxy ";
+  text += QuoteLogText(info.lpszProxy ? reinterpret_cast<const char*>(info.lpszProxy) : "");
+  text += ", bypass ";
+  text += QuoteLogText(info.lpszProxyBypass ? reinterpret_cast<const char*>(info.lpszProxyBypass)
+                                            : "");
+  return text;
+}
+
+bool InternetSession::NamesProxy() const {
+  std::vector<char> buffer;
+  INTERNET_PROXY_INFO info;
+  if (QueryProxyInfo(handle_.get(), buffer, info) && info.dwAccessType == INTERNET_OPEN_TYPE_PROXY &&
+      info.lpszProxy && *reinterpret_cast<const char*>(info.lpszProxy) != '\0') {
+    return true;
+  }
+  // A script for automatic configuration may leave the session's own answer direct.
+  INTERNET_PER_CONN_OPTIONA flags = {};
+  flags.dwOption = INTERNET_PER_CONN_FLAGS;
+  INTERNET_PER_CONN_OPTION_LISTA list = {};
+  list.dwSize = sizeof(list);
+  list.dwOptionCount = 1;
+  list.pOptions = &flags;
+  DWORD size = sizeof(list);
+  return WinInet().QueryOptionA(handle_.get(), INTERNET_OPTION_PER_CONNECTION_OPTION, &list,
+                                &size) &&
+         (flags.Value.dwValue & (PROXY_TYPE_PROXY | PROXY_TYPE_AUTO_PROXY_URL)) != 0;
 }
 
 void ProxyCredentials::TakeFrom(HINTERNET request) {
   Clear();
-  std::optional<std::string> user = QueryOptionText(request, INTERNET_OPTION_PROXY_USERNAME);
-  std::optional<std::string> password = QueryOptionText(request, INTERNET_OPTION_PROXY_PASSWORD);
-  if (user && password && !user->empty()) {
-    user_ = std::move(*user);
-    password_ = std::move(*password);
-  }
-  if (password) ::SecureZeroMemory(password->data(), password->size());
+  const bool user = QueryOptionInto(request, INTERNET_OPTION_PROXY_USERNAME, user_,
+                                    sizeof(user_), userLength_);
+  const bool password = QueryOptionInto(request, INTERNET_OPTION_PROXY_PASSWORD, password_,
+                                        sizeof(password_), passwordLength_);
+  if (!user || !password || userLength_ == 0) Clear();
 }
 
 void ProxyCredentials::GiveTo(HINTERNET request) const {
-  if (user_.empty()) return;
+  if (userLength_ == 0) return;
   // Results are ignored: without them the proxy asks again, and the user is asked again.
-  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(user_.c_str()),
-                       static_cast<DWORD>(user_.size()));
-  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD,
-                       const_cast<char*>(password_.c_str()), static_cast<DWORD>(password_.size()));
+  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(user_),
+                       userLength_);
+  WinInet().SetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(password_),
+                       passwordLength_);
 }
 
 void ProxyCredentials::Clear() {
-  ::SecureZeroMemory(password_.data(), password_.size());
-  password_.clear();
-  user_.clear();
+  ::SecureZeroMemory(user_, sizeof(user_));
+  ::SecureZeroMemory(password_, sizeof(password_));
+  userLength_ = 0;
+  passwordLength_ = 0;
 }
 
 std::string ProxyChallenge(HINTERNET request) {
@@ -194,6 +224,7 @@ TransferOutcome Transfer(const InternetSession& session, const std::string& url,
 
   // Checked in this order; the first that fails names the fault.
   std::optional<std::string> finalUrl = FinalUrl(request.get());
+  if (finalUrl && *finalUrl != url) outcome.finalUrl = *finalUrl;
   if (finalUrl && !IsSecureUrl(*finalUrl)) {
     outcome.faultText = InsecureRedirectText();
     return outcome;

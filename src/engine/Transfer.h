@@ -54,15 +54,19 @@ struct TransferOutcome {
   bool complete = false;
   DWORD error = 0;         // the code of the call that failed, recorded when it failed
   std::string faultText;   // replaces the system's text when no call failed
-  // A proxy answered 407 and asks who is there. Its request stays open, with its connection,
-  // for the system's sign-in dialog, which needs it; CloseRequest lets both go after it.
+  // The answer was 407: a proxy asks who is there, or a server poses as one. Its request stays
+  // open, with its connection, for the system's sign-in dialog, which needs it; CloseRequest
+  // lets both go after it.
   bool proxyAsksForCredentials = false;
   InternetHandle connection;
   InternetHandle request;
-  // What the answer said, for the log: its status (0 before one came), the declared length
-  // when there was one, and the bytes received.
+  // What the answer said, for the log: its status (0 before one came), where it came from, the
+  // declared length when there was one, and the bytes received.
   uint32_t status = 0;
   std::string statusText;
+  // The address WinINet says the answer came from, when it differs from the one requested: where
+  // redirects led.
+  std::string finalUrl;
   std::optional<uint64_t> declaredLength;
   size_t received = 0;
 
@@ -74,7 +78,9 @@ struct TransferOutcome {
 
 // What the user gave the proxy's sign-in dialog. Windows keeps it on the request the dialog was
 // shown for, which is closed after it, so it is carried to every request after it in the run.
-// Never written anywhere; wiped when dropped.
+// WinINet writes it straight into these fixed buffers, and nothing copies it from them: a string
+// would leave copies behind as it grows or moves. Never written anywhere; wiped when cleared and
+// when dropped. An object of it is neither copied nor moved.
 class ProxyCredentials {
  public:
   ProxyCredentials() = default;
@@ -89,8 +95,12 @@ class ProxyCredentials {
   void Clear();
 
  private:
-  std::string user_;
-  std::string password_;
+  // Far more than anyone types into the dialog; a longer text is not taken.
+  static constexpr DWORD kFieldSize = 512;
+  char user_[kFieldSize] = {};
+  char password_[kFieldSize] = {};
+  DWORD userLength_ = 0;
+  DWORD passwordLength_ = 0;
 };
 
 // The setup's internet session with its options.
@@ -104,6 +114,10 @@ class InternetSession {
   // The proxy WinINet uses, as Windows' settings give it: the access type, the proxy and the
   // bypass list. Never credentials.
   std::string ProxyDescription() const;
+  // Whether the system's settings name a proxy for the session: a static proxy, or a script for
+  // automatic configuration. Auto-detection alone does not count: Windows has it on by default,
+  // also on machines with no proxy at all.
+  bool NamesProxy() const;
 
  private:
   InternetHandle handle_;

@@ -34,6 +34,14 @@ bool IsHeldEnter(const MSG& message) {
          (message.lParam & kPreviouslyDown) != 0;
 }
 
+// The main loop drops those repeats itself; a message box runs a loop of its own, where they
+// would press its default button. Windows calls this filter from the modal loops of dialog
+// boxes, message boxes among them, for each message before the dialog sees it.
+LRESULT CALLBACK HeldEnterFilter(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == MSGF_DIALOGBOX && IsHeldEnter(*reinterpret_cast<const MSG*>(lParam))) return 1;
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 TApplication::~TApplication() {
@@ -56,6 +64,10 @@ void TApplication::Initialize() {
   hiddenWindow_ = ::CreateWindowExA(0, kHiddenWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                     nullptr, instance, nullptr);
   if (!hiddenWindow_) throw SetupError("Cannot create the application window");
+  // Without the filter a held Enter can still answer a message box; the wizard itself is
+  // guarded by the main loop either way, so the setup runs on.
+  heldEnterFilter_.reset(
+      ::SetWindowsHookExA(WH_MSGFILTER, &HeldEnterFilter, nullptr, mainThreadId_));
 }
 
 void TApplication::Run() {

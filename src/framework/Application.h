@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CriticalSection.h"
+#include "Handles.h"
 
 class TForm;
 
@@ -20,8 +21,9 @@ class TApplication {
   TApplication& operator=(const TApplication&) = delete;
   ~TApplication();
 
-  // Loads the common controls and creates the application's hidden window, which has no text
-  // and never shows, so the main form alone owns the taskbar button.
+  // Loads the common controls, creates the application's hidden window, which has no text and
+  // never shows, so the main form alone owns the taskbar button, and keeps a held Enter out of
+  // the message boxes of the main thread.
   void Initialize();
 
   const std::string& Title() const { return title_; }
@@ -59,6 +61,8 @@ class TApplication {
   std::string title_;
   TForm* mainForm_ = nullptr;
   HWND hiddenWindow_ = nullptr;
+  // The message filter of the main thread's modal loops, for the life of the application.
+  WindowsHook heldEnterFilter_;
   DWORD mainThreadId_ = 0;
 
   CriticalSection syncLock_;

@@ -82,12 +82,19 @@ struct CoTaskMemoryTraits {
   static void Close(Handle memory) noexcept { ::CoTaskMemFree(memory); }
 };
 
+struct WindowsHookTraits {
+  using Handle = HHOOK;
+  static Handle Invalid() noexcept { return nullptr; }
+  static void Close(Handle hook) noexcept { ::UnhookWindowsHookEx(hook); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
 using Icon = UniqueHandle<IconTraits>;
 using CoTaskMemory = UniqueHandle<CoTaskMemoryTraits>;
+using WindowsHook = UniqueHandle<WindowsHookTraits>;
 
 // COM stays initialised on this thread for the life of the object, when the initialisation worked.
 class ScopedComInitialization {

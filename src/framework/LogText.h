@@ -1,9 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // The support log's words and names, apart from the file that holds them.
 
@@ -16,16 +17,28 @@ struct LogTime {
 // other byte below 0x20 \xNN, so that nothing a server sends can start a line of its own.
 std::string EscapeLogText(std::string_view text);
 
-// "HH:MM:SS.mmm thread text\r\n", the text escaped.
+// The longest line of the log, its CR LF included: a few long texts from a server must not use
+// up the log. A longer line is cut, and ends in " [cut]".
+constexpr size_t kLongestLogLine = 4096;
+
+// A text from outside the setup (a server, the manifest, the system's settings) as a line
+// quotes it: in double quotes, with the quote itself, every control byte and every byte of 0x7F
+// and above written as \xNN, so that it can neither close its quotes, nor start a line, nor turn
+// a viewer's reading direction. A backslash stays as it is, so that paths read naturally.
+std::string QuoteLogText(std::string_view text);
+
+// "HH:MM:SS.mmm thread text\r\n", the text escaped and the line cut at kLongestLogLine.
 std::string LogLine(const LogTime& time, std::string_view thread, std::string_view text);
+
+// The log's first line, which also dates it: as LogLine, with the date and local time's offset
+// from UTC after the time stamp, "HH:MM:SS.mmm YYYY-MM-DD UTC+hh:mm thread text\r\n"; without
+// an offset, "UTC offset unknown" stands in its place.
+std::string LogFirstLine(const LogTime& time, std::optional<int> minutesFromUtc,
+                         std::string_view thread, std::string_view text);
 
 // "Corvanta Web Setup YYYY-MM-DD HH-MM-SS.log" by the run's start, with " (copy)" before
 // ".log" from the second copy on.
 std::string LogFileName(const LogTime& start, int copy);
-
-// Of the names in a folder, the logs of ours beyond the newest `keep`, oldest first; any other
-// name, however close to ours, is never among them.
-std::vector<std::string> LogsToRemove(const std::vector<std::string>& names, size_t keep);
 
 // 0x8007000E, as HRESULTs are searched for.
 std::string HexCode(uint32_t code);

@@ -1,7 +1,7 @@
 #include "SupportLog.h"
 
 #include <exception>
-#include <vector>
+#include <optional>
 
 #include "CriticalSection.h"
 #include "Handles.h"
@@ -14,9 +14,7 @@ constexpr DWORD kLargestLog = 1024 * 1024;
 constexpr char kCutText[] =
     "The log has reached 1 MiB and ends here; later events are not recorded.";
 constexpr size_t kCutLineReserve = 128;
-constexpr size_t kLogsKept = 10;
 constexpr int kMostCopies = 100;
-constexpr char kLogPattern[] = "Corvanta Web Setup *.log";
 constexpr char kMainThread[] = "main  ";
 constexpr char kWorkerThread[] = "worker";
 
@@ -25,10 +23,33 @@ LogTime ToLogTime(const SYSTEMTIME& time) {
           time.wMilliseconds};
 }
 
-std::string LineNow(const std::string& text, DWORD mainThread) {
+// Local time's offset from UTC in minutes, as the clock reads it now; none when the system
+// cannot say.
+std::optional<int> MinutesFromUtc() {
+  TIME_ZONE_INFORMATION zone = {};
+  LONG bias = 0;  // UTC minus local time
+  switch (::GetTimeZoneInformation(&zone)) {
+    case TIME_ZONE_ID_INVALID:
+      return std::nullopt;
+    case TIME_ZONE_ID_DAYLIGHT:
+      bias = zone.Bias + zone.DaylightBias;
+      break;
+    case TIME_ZONE_ID_STANDARD:
+      bias = zone.Bias + zone.StandardBias;
+      break;
+    default:
+      bias = zone.Bias;
+      break;
+  }
+  return static_cast<int>(-bias);
+}
+
+// The first line of a log also dates it, so that its times can be set beside another machine's.
+std::string LineNow(const std::string& text, DWORD mainThread, bool first) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   const char* thread = ::GetCurrentThreadId() == mainThread ? kMainThread : kWorkerThread;
+  if (first) return LogFirstLine(ToLogTime(now), MinutesFromUtc(), thread, text);
   return LogLine(ToLogTime(now), thread, text);
 }
 
@@ -41,34 +62,36 @@ class Log {
     mainThread_ = ::GetCurrentThreadId();
   }
 
-  // Returns the folder of the log, empty when there is none.
-  std::string Open() {
+  // True when the log is open.
+  bool Open() {
     CriticalSectionLock hold(lock_);
-    if (opened_) return std::string();
+    if (opened_) return false;
     opened_ = true;
     std::string noted;
     noted.swap(noted_);
     char temp[MAX_PATH + 1] = {};
     DWORD length = ::GetTempPathA(MAX_PATH + 1, temp);
-    if (length == 0 || length > MAX_PATH) return std::string();
+    if (length == 0 || length > MAX_PATH) return false;
     const std::string folder(temp, length);
     for (int copy = 1; copy <= kMostCopies && !file_; ++copy) {
       path_ = folder + LogFileName(start_, copy);
-      // Shared for reading, so that support can follow the log while the setup runs.
+      // Shared for reading, so that support can follow the log while the setup runs. Only a new
+      // file: the folder is the user's, and an elevated setup writes into nothing found there.
       file_.reset(::CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    if (!file_) return std::string();
+    if (!file_) return false;
     // What happened before the window showed, in one go.
     Append(noted);
-    return folder;
+    return true;
   }
 
   void Write(const std::string& text) {
     // Stamped under the lock, so that the lines of both threads stay in the order of their times.
     CriticalSectionLock hold(lock_);
-    std::string line = LineNow(text, mainThread_);
+    std::string line = LineNow(text, mainThread_, !stamped_);
+    stamped_ = true;
     if (!opened_) {
       noted_ += line;
     } else {
@@ -84,7 +107,7 @@ class Log {
     if (!file_ || ended_) return;
     if (written_ + line.size() + kCutLineReserve > kLargestLog) {
       ended_ = true;
-      WriteBytes(LineNow(kCutText, mainThread_));
+      WriteBytes(LineNow(kCutText, mainThread_, false));
       return;
     }
     if (!WriteBytes(line)) ended_ = true;  // a full disk: the setup goes on without its log
@@ -105,6 +128,7 @@ class Log {
   LogTime start_ = {};
   DWORD mainThread_ = 0;
   bool opened_ = false;
+  bool stamped_ = false;  // once the first line has been stamped
   std::string noted_;  // the lines written before the log was opened
   std::string path_;
   FileHandle file_;
@@ -117,21 +141,6 @@ class Log {
 Log& TheLog() {
   static Log* log = new Log();
   return *log;
-}
-
-void RemoveOldLogs(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = ::FindFirstFileA((folder + kLogPattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (::FindNextFileA(search, &found));
-  ::FindClose(search);
-  for (const std::string& name : LogsToRemove(names, kLogsKept)) {
-    // A log that another setup still holds stays; it goes next time.
-    ::DeleteFileA((folder + name).c_str());
-  }
 }
 
 const char* ButtonName(int id) {
@@ -170,6 +179,9 @@ void Part::AppendTo(std::string& line) const {
     case kHex:
       line += HexCode(static_cast<uint32_t>(number_));
       break;
+    case kQuoted:
+      line += QuoteLogText(std::string_view(text_, length_));
+      break;
   }
 }
 
@@ -183,10 +195,7 @@ void Begin() noexcept {
 
 void Open() noexcept {
   try {
-    const std::string folder = TheLog().Open();
-    if (folder.empty()) return;
-    Write({"Log file ", TheLog().Path()});
-    RemoveOldLogs(folder);
+    if (TheLog().Open()) Write({"Log file ", TheLog().Path()});
   } catch (...) {
     // The setup runs on as if there were no log.
   }

@@ -175,6 +175,7 @@ bool TFormWebSetup::CreateInstallDir() {
 
 void TFormWebSetup::StartInstall() {
   EnterState(Installing);
+  LogFreeSpace();
 
   AddOwnFirewallRule();
 
@@ -191,6 +192,18 @@ void TFormWebSetup::StartInstall() {
   std::unique_ptr<InstallThread> worker = std::make_unique<InstallThread>(*this);
   CurrentWorker = worker.get();
   TThread::StartFreeOnTerminate(std::move(worker));
+}
+
+// The room the files will have, as the user's quota allows it, for a write that fails later.
+void TFormWebSetup::LogFreeSpace() const {
+  ULARGE_INTEGER available = {};
+  if (::GetDiskFreeSpaceExA(InstallDir.c_str(), &available, nullptr, nullptr)) {
+    support_log::Write({"Free space on the volume of ", InstallDir, ": ", available.QuadPart,
+                        " bytes"});
+  } else {
+    support_log::Write({"Free space on the volume of ", InstallDir, " unknown: error ",
+                        ::GetLastError()});
+  }
 }
 
 void TFormWebSetup::ShowStatus(const std::string& text) { FrameStep41.Label4.SetCaption(text); }

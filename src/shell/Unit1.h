@@ -72,6 +72,7 @@ class TFormWebSetup : public TForm, public InstallView {
   void UpdateNextFromLicenceChoice();
   bool CreateInstallDir();
   void StartInstall();
+  void LogFreeSpace() const;
   // The exit question; true when the user answers yes.
   bool ConfirmExit();
   void LaunchInstalledProgram();

@@ -1,6 +1,8 @@
 """Installing through the system's proxy: an open proxy carries the install unasked; a proxy
 that asks who is there gets the system's sign-in dialog, again after a wrong password, and a
-Cancel there is a failed download like any other. The password is kept nowhere."""
+Cancel there is a failed download like any other. The password is kept nowhere. With no proxy
+configured, a server that asks for proxy credentials gets the ordinary question, never the
+system's dialog."""
 
 import secrets
 import sys
@@ -22,6 +24,7 @@ FILES = {
     "Help/Corvanta.chm": content(7_000, 32),
 }
 TUNNEL = "TCP_TUNNEL/200"
+PROXY_AUTHENTICATE = ("Proxy-Authenticate", 'Basic realm="Corvanta download"')
 
 
 def holds_secret(path, secret):
@@ -97,6 +100,24 @@ class InstallBehindAProxy(SetupTestCase):
                    if path.is_file() and not path.is_symlink() and path.stat().st_mtime >= started
                    and holds_secret(path, password)]
         self.assertEqual(keeping, [], "the password is kept nowhere in the prefix")
+
+    def test_a_servers_407_without_a_proxy_is_a_failed_download_without_a_dialog(self):
+        product = self.serve()
+        product.server.answer_status("map.txt", 407, fields=[PROXY_AUTHENTICATE])
+        wizard = self.start_setup()
+        click_install(wizard)
+        box = wait_question(wizard)
+        self.assertEqual(box["text"], manifest_question(
+            http_status_reason(407, "Proxy Authentication Required")))
+        self.assertEqual([other["hwnd"] for other in wizard.boxes()], [box["hwnd"]],
+                         "the question, and no sign-in dialog")
+        product.server.clear_fault("map.txt")
+        wizard.answer(box, IDRETRY)
+        wait_finished(wizard)
+        self.assertEqual(wizard.boxes(), [])
+        self.assertEqual(files_in(install_folder()), product.installed())
+        self.assertEqual(product.server.count("map.txt"), 2)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

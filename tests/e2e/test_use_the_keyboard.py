@@ -1,7 +1,8 @@
 """Using the wizard with the keyboard: Tab and Shift+Tab walk each page's controls in tab
 order, arrows choose within the licence's radio buttons, and Space works the focused control.
-Enter presses the default button, on which every page change puts the focus, Esc closes as the
-title bar does, and a screen reader names each edit by its label."""
+Enter presses the default button, on which every page change puts the focus, and a held Enter
+presses once, also at the exit question; Esc closes as the title bar does, and a screen reader
+names each edit by its label."""
 
 import sys
 import unittest
@@ -9,9 +10,10 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from harness import (BACK, CANCEL, DESTINATION, FINISHED, IDCANCEL, IDNO, LICENCE,  # noqa: E402
-                     NEXT, READY, SetupTestCase, wait_until)
-from install_scenarios import HELP_FILE, INSTALL_TIMEOUT, wait_question  # noqa: E402
+from harness import (BACK, CANCEL, DESTINATION, FINISHED, IDCANCEL, IDNO,  # noqa: E402
+                     INSTALLING, LICENCE, NEXT, READY, SetupTestCase, wait_until)
+from install_scenarios import (HELP_FILE, INSTALL_TIMEOUT, Product, content,  # noqa: E402
+                               files_in, install_folder, wait_question)
 from launching import (INSTALLED_PROGRAM, end_launched_processes, launched_processes,  # noqa: E402
                        launches, product_with_test_program, wait_launch)
 from leaving import wait_exit_question, wait_process_end  # noqa: E402
@@ -20,6 +22,9 @@ from leaving import wait_exit_question, wait_process_end  # noqa: E402
 KEY_TIMEOUT = 15
 WM_KEYDOWN, VK_RETURN = 0x0100, 0x0D
 HELD_KEY = 1 << 30 | 1  # a repeat: the key was down before
+HELD_REPEATS = 5
+# Trickles in for minutes, so that the installing page lasts until the fault is cleared.
+SLOW_FILE, SLOW_RATE = "Data/slow.bin", 1_000
 
 ACCEPT = ("radio", 40, 330)
 DONT_ACCEPT = ("radio", 40, 350)
@@ -208,6 +213,29 @@ class UseTheKeyboard(SetupTestCase):
         wizard.press("escape")
         self.assertEqual(wait_process_end(wizard), 0)
         self.assertEqual((launches(), launched_processes(self.driver)), ([], []))
+
+    def test_a_held_enter_leaves_the_exit_question_open(self):
+        product = Product({SLOW_FILE: content(400_000, 71)}).start()
+        self.addCleanup(product.stop)
+        product.server.slow_body(SLOW_FILE, SLOW_RATE)
+        wizard = self.start_setup()
+        wizard.go_to_ready()
+        wizard.press("enter")
+        self.expect_page(wizard, INSTALLING, CANCEL)
+        wizard.press("enter")  # on Cancel: the exit question, whose default answer is Yes
+        box = wait_exit_question(wizard)
+        focus = wizard.focus()
+        self.assertIn(focus, [button["hwnd"] for button in box["buttons"]])
+
+        for _ in range(HELD_REPEATS):
+            self.driver.post(focus, WM_KEYDOWN, VK_RETURN, HELD_KEY)
+        # Posted after the repeats, so the box handles it after them: a repeat that pressed Yes
+        # would have ended the setup by then.
+        wizard.answer(box, IDNO)
+        product.server.clear_fault(SLOW_FILE)
+        self.expect_page(wizard, FINISHED, CANCEL)
+        self.assertEqual(wizard.boxes(), [])
+        self.assertEqual(files_in(install_folder()), product.installed())
 
     def test_a_screen_reader_names_each_control(self):
         wizard = self.start_setup()

@@ -4,8 +4,8 @@
 Serves the files of one folder under /installs/cvn/ over HTTPS, and over plain HTTP when given a
 port for it, as HTTP/1.1 with keep-alive and a Content-Length on every answer. A test runs it in a
 thread of its own process and steers it while the setup talks to it: per path it can answer with
-an error status, cut a body short, delay, trickle or stall an answer, or redirect. Every request
-is logged so that the test can count them.
+an error status, with header fields of the test's choosing, cut a body short, delay, trickle or
+stall an answer, or redirect. Every request is logged so that the test can count them.
 
 As a command it serves until it is stopped:
     download_server.py --root DIR --cert server.pem --key server.key [--port 443] [--http-port 80]
@@ -37,6 +37,7 @@ class Fault:
     """What goes wrong with the answers for one path; fields left at their default do nothing."""
 
     status: Optional[int] = None  # this status with its usual text and a short body
+    fields: tuple = ()  # (name, value) header fields sent with that status
     location: Optional[str] = None  # a redirect there, with `status` or 302
     close_after: Optional[int] = None  # the whole length declared, this many bytes sent, closed
     delay: float = 0.0  # seconds before the answer
@@ -184,9 +185,10 @@ class DownloadServer:
                 old.cleared = True
             self._faults[key] = _FaultEntry(fault, times)
 
-    def answer_status(self, path, status, **options):
-        """Answers with `status`, its usual status text and a short body."""
-        self.set_fault(path, Fault(status=status), **options)
+    def answer_status(self, path, status, fields=(), **options):
+        """Answers with `status`, its usual status text and a short body, and the header `fields`
+        given as (name, value) pairs, such as a 407's Proxy-Authenticate."""
+        self.set_fault(path, Fault(status=status, fields=tuple(fields)), **options)
 
     def close_after(self, path, body_bytes, **options):
         """Declares the whole Content-Length, sends `body_bytes` of the body and closes the
@@ -404,7 +406,7 @@ class _Handler(BaseHTTPRequestHandler):
         if fault.location is not None:
             self._send_short(record, fault.status or 302, [("Location", fault.location)], send_body)
         elif fault.status is not None:
-            self._send_short(record, fault.status, [], send_body)
+            self._send_short(record, fault.status, list(fault.fields), send_body)
         else:
             body = owner._file_bytes(record.path)
             if body is None:

@@ -148,6 +148,14 @@ class DownloadServerTest(unittest.TestCase):
         response, body = self.fetch(connection, self.url_path("map.txt"))
         self.assertEqual((response.status, body), (200, FILES["map.txt"]))
 
+    def test_a_status_fault_sends_the_fields_it_is_given(self):
+        challenge = 'Basic realm="Corvanta test"'
+        self.server.answer_status("map.txt", 407, fields=[("Proxy-Authenticate", challenge)])
+        response, body = self.fetch(self.connect(), self.url_path("map.txt"))
+        self.assertEqual((response.status, response.reason), (407, "Proxy Authentication Required"))
+        self.assertEqual(response.getheader("Proxy-Authenticate"), challenge)
+        self.assertEqual(body, b"407 Proxy Authentication Required\n")
+
     def test_a_fault_with_times_clears_itself(self):
         self.server.answer_status("map.txt", 500, times=2)
         connection = self.connect()

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "framework/LogText.h"
 
@@ -25,21 +25,59 @@ TEST(LogText, ALineStaysOneLineWhateverItsTextHolds) {
   for (const auto& c : cases) EXPECT_EQ(LogLine(kTime, "main  ", c.text), c.line);
 }
 
-// The newest ten of our logs stay; a name that is not exactly one of ours is never removed.
-TEST(LogText, OnlyOurOldestLogsAreRemoved) {
-  std::vector<std::string> names = {LogFileName(kTime, 1), LogFileName(kTime, 2),
-                                    LogFileName(kTime, 10),
-                                    "Corvanta Web Setup 2026-12-08 09-05-04 (1).log",
-                                    "Corvanta Web Setup 2026-12-08 09-05-04 (02).log",
-                                    "Corvanta Web Setup notes.log",
-                                    "Corvanta Web Setup 2026-13-08 9-05-04.log",
-                                    "Corvanta Web Setup 2025-01-01 00-00-00.log.txt"};
-  for (int day = 1; day <= 9; ++day) names.push_back(LogFileName({2026, 11, day, 12, 0, 0, 0}, 1));
+std::string Repeat(const std::string& text, size_t count) {
+  std::string repeated;
+  for (size_t i = 0; i < count; ++i) repeated += text;
+  return repeated;
+}
+
+// A server's status text can neither pass for the setup's verdict, nor close its quotes, nor
+// turn a viewer's reading direction (U+200F, the right-to-left mark), nor fill the log: it
+// stays one quoted line of 4,096 bytes at most, cut between escapes.
+TEST(LogText, AServersTextIsQuotedEscapedAndCut) {
+  const std::string rtlMark = "\xE2\x80\x8F";
+  const std::string escapedMark = "\\xE2\\x80\\x8F";
+  const std::string verdict = "GET failed, HTTP 404: status text ";
+  const std::string stamp = "09:05:04.007 worker ";
+  const struct {
+    std::string statusText;
+    std::string written;  // after the verdict, up to the line's end
+  } cases[] = {
+      {"Not \"Found\"" + rtlMark + ": complete",
+       "\"Not \\x22Found\\x22" + escapedMark + ": complete\"\r\n"},
+      {"C:\\Temp\r\n\x7f", "\"C:\\Temp\\x0D\\x0A\\x7F\"\r\n"},
+      // 5,000 bytes; the line is cut at 4,096 bytes exactly.
+      {"\"" + rtlMark + std::string(4996, 'x'),
+       "\"\\x22" + escapedMark + std::string(4017, 'x') + " [cut]\r\n"},
+      // 5,000 bytes of escapes; the cut falls before the escape it would split.
+      {Repeat(rtlMark, 1666) + "ab", "\"" + Repeat(escapedMark, 336) + " [cut]\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string line = LogLine(kTime, "worker", verdict + QuoteLogText(c.statusText));
+    EXPECT_EQ(line, stamp + verdict + c.written);
+    EXPECT_LE(line.size(), kLongestLogLine);
+  }
+}
+
+// The first line dates the log: the date and local time's offset from UTC follow its time.
+TEST(LogText, TheFirstLineGivesTheDateAndTheOffsetFromUtc) {
+  const struct {
+    std::optional<int> minutesFromUtc;
+    std::string line;
+  } cases[] = {
+      {60, "09:05:04.007 2026-12-08 UTC+01:00 main   Log opened\r\n"},
+      {0, "09:05:04.007 2026-12-08 UTC+00:00 main   Log opened\r\n"},
+      {-210, "09:05:04.007 2026-12-08 UTC-03:30 main   Log opened\r\n"},
+      {std::nullopt, "09:05:04.007 2026-12-08 UTC offset unknown main   Log opened\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LogFirstLine(kTime, c.minutesFromUtc, "main  ", "Log opened"), c.line);
+  }
+}
+
+TEST(LogText, ALogIsNamedByItsRunsStart) {
+  EXPECT_EQ(LogFileName(kTime, 1), "Corvanta Web Setup 2026-12-08 09-05-04.log");
   EXPECT_EQ(LogFileName(kTime, 2), "Corvanta Web Setup 2026-12-08 09-05-04 (2).log");
-  EXPECT_EQ(LogsToRemove(names, 10),
-            (std::vector<std::string>{"Corvanta Web Setup 2026-11-01 12-00-00.log",
-                                      "Corvanta Web Setup 2026-11-02 12-00-00.log"}));
-  EXPECT_EQ(LogsToRemove(names, 12), std::vector<std::string>());
 }
 
 }  // namespace
