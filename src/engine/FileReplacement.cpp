@@ -48,24 +48,36 @@ bool IsFile(DWORD attributes) {
 }
 
 // Windows refuses a move over a file that some process holds open with ERROR_ACCESS_DENIED; the
-// user is told what it means, that the file is in use. A folder in the way keeps its own code.
+// user is told what it means, that the file is in use. A folder in the way, or a read-only file
+// that stays read-only, keeps its own code.
 DWORD MoveFailureReason(const std::string& path, DWORD error) {
-  if (error == ERROR_ACCESS_DENIED && IsFile(::GetFileAttributesA(path.c_str()))) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (error == ERROR_ACCESS_DENIED && IsFile(attributes) &&
+      !(attributes & FILE_ATTRIBUTE_READONLY)) {
     return ERROR_SHARING_VIOLATION;
   }
   return error;
 }
 
-// The temporary file goes when its handle closes, marked for deletion through the handle itself.
-void Discard(const FileHandle& temp, Replacement& result, const char* call, DWORD error) {
-  FILE_DISPOSITION_INFO disposition = {TRUE};
-  if (!::SetFileInformationByHandle(temp.get(), FileDispositionInfo, &disposition,
-                                    sizeof(disposition))) {
-    result.tempLeft = true;  // a file of ours, with bytes the folder was to hold anyway
-  }
+// A file marked for deletion goes when its last handle closes, however the process ends.
+bool MarkForDeletion(const FileHandle& file, bool deleted) {
+  FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(deleted ? TRUE : FALSE)};
+  return ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                      sizeof(disposition)) != FALSE;
+}
+
+void Fail(Replacement& result, const char* call, DWORD error, DWORD reason) {
   result.failedCall = call;
   result.error = error;
-  result.reason = error;
+  result.reason = reason;
+}
+
+// The temporary file goes when its handle closes, marked for deletion through the handle itself.
+void Discard(const FileHandle& temp, Replacement& result, const char* call, DWORD error,
+             DWORD reason) {
+  // Left only as a file of ours, with bytes the folder was to hold anyway.
+  result.tempLeft = !MarkForDeletion(temp, true);
+  Fail(result, call, error, reason);
 }
 
 }  // namespace
@@ -85,37 +97,44 @@ Replacement FileReplacer::Replace(const std::string& path, const char* data, DWO
     if (!temp && ::GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (!temp) {
-    result.failedCall = "CreateFileA";
-    result.error = result.reason = ::GetLastError();
+    const DWORD error = ::GetLastError();
     result.tempName.clear();
+    Fail(result, "CreateFileA", error, error);
     return result;
   }
+  // Marked for deletion from the start, so that it goes with its handle even when the setup
+  // ends in the middle of writing it, as an exit confirmed meanwhile ends it; the mark is taken
+  // off only for the move. Where the mark cannot be set, a failure below still deletes the file.
+  const bool marked = MarkForDeletion(temp, true);
 
   DWORD error = 0;
   if (!WriteAll(temp.get(), data, size, error)) {
-    Discard(temp, result, "WriteFile", error);
+    Discard(temp, result, "WriteFile", error, error);
   } else if (!::FlushFileBuffers(temp.get())) {
-    Discard(temp, result, "FlushFileBuffers", ::GetLastError());
+    error = ::GetLastError();
+    Discard(temp, result, "FlushFileBuffers", error, error);
+  } else if (marked && !MarkForDeletion(temp, false)) {
+    error = ::GetLastError();
+    Discard(temp, result, "SetFileInformationByHandle", error, error);
   } else if (Move(tempPath, path)) {
     result.replaced = true;
   } else {
     error = ::GetLastError();
+    DWORD reason = MoveFailureReason(path, error);
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+    // A read-only file of the same name is replaced: that attribute alone is cleared.
     if (error == ERROR_ACCESS_DENIED && IsFile(attributes) &&
-        (attributes & FILE_ATTRIBUTE_READONLY)) {
-      // A read-only file of the same name is replaced: that attribute alone is cleared.
-      const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-      ::SetFileAttributesA(path.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL);
+        (attributes & FILE_ATTRIBUTE_READONLY) &&
+        ::SetFileAttributesA(path.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL)) {
       result.replaced = result.readOnlyCleared = Move(tempPath, path);
       if (!result.replaced) {
         error = ::GetLastError();
+        reason = MoveFailureReason(path, error);
         ::SetFileAttributesA(path.c_str(), attributes);  // the old file stays as it was
       }
     }
-    if (!result.replaced) {
-      Discard(temp, result, "MoveFileExA", error);
-      result.reason = MoveFailureReason(path, error);
-    }
+    if (!result.replaced) Discard(temp, result, "MoveFileExA", error, reason);
   }
   // Closing the handle leaves a moved file in place under its own name, and deletes one that was
   // not moved.

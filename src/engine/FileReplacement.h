@@ -24,7 +24,8 @@ struct Replacement {
 // Puts files in place whole or not at all: the bytes go to a new temporary file in the same
 // folder, are flushed, and only then is that file moved over the path. Whatever fails, the old
 // file stays as it was, and the temporary file is deleted through its own handle, never by name:
-// the folder may be one that an unelevated user can change.
+// the folder may be one that an unelevated user can change. Until the move it is marked for
+// deletion, so that it also goes when the setup ends halfway.
 class FileReplacer {
  public:
   Replacement Replace(const std::string& path, const char* data, DWORD size);

@@ -77,10 +77,10 @@ void LogReplacement(const std::string& path, size_t size, const Replacement& res
   using support_log::Part;
   if (!result.tempName.empty()) {
     support_log::Write({"Temporary file ", result.tempName,
-                        result.replaced ? " moved over " : " not moved over ", path,
-                        result.readOnlyCleared ? ", its read-only attribute cleared"
-                        : result.tempLeft      ? "; it could not be deleted"
-                                               : ""});
+                        result.replaced ? " moved over " : " for ", path,
+                        result.replaced ? "" : result.tempLeft ? " left: it could not be deleted"
+                                                               : " deleted",
+                        result.readOnlyCleared ? ", its read-only attribute cleared" : ""});
   }
   if (result.replaced) {
     support_log::Write({"Wrote ", path, ", ", size, " bytes"});
