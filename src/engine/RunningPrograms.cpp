@@ -55,17 +55,25 @@ std::string FinalPath(const std::string& folder, std::vector<char>& buffer) {
   return path + "\\";
 }
 
-// Whether fileName, upper-cased, is the file name of a program that the manifest lists.
-bool IsListedProgram(const std::string& fileName, const ManifestTable& table, size_t count) {
+// Whether fileName, upper-cased, is the file name of a program that the manifest lists and that
+// is in the installation folder already: a process of another user's that merely shares a name
+// must not stop an install into an empty folder.
+bool IsInstalledProgram(const std::string& fileName, const std::string& folder,
+                        const ManifestTable& table, size_t count) {
   static const char kProgramExtension[] = ".EXE";
   constexpr size_t kExtensionLength = sizeof(kProgramExtension) - 1;
   for (size_t i = 0; i < count; ++i) {
-    std::string local(table[i].LocalName, static_cast<size_t>(table[i].LocalNameLength));
-    MakeUpperCase(local);
-    const size_t name = local.find_last_of('\\') + 1;
-    if (local.size() >= name + kExtensionLength &&
-        local.compare(local.size() - kExtensionLength, kExtensionLength, kProgramExtension) == 0 &&
-        local.compare(name, std::string::npos, fileName) == 0) {
+    const std::string local(table[i].LocalName, static_cast<size_t>(table[i].LocalNameLength));
+    std::string key = local;
+    MakeUpperCase(key);
+    const size_t name = key.find_last_of('\\') + 1;
+    if (key.size() < name + kExtensionLength ||
+        key.compare(key.size() - kExtensionLength, kExtensionLength, kProgramExtension) != 0 ||
+        key.compare(name, std::string::npos, fileName) != 0) {
+      continue;
+    }
+    const DWORD attributes = ::GetFileAttributesA((folder + local).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       return true;
     }
   }
@@ -123,10 +131,10 @@ std::vector<std::string> FindRunningPrograms(const std::string& installDir,
     const DWORD error = ::GetLastError();
     std::string fileName = entry.szExeFile;
     MakeUpperCase(fileName);
-    if (IsListedProgram(fileName, table, count)) {
-      support_log::Write({"Running, and named as a program of the manifest, but not to be opened "
-                          "(error ", error, "): process ", entry.th32ProcessID, ", ",
-                          entry.szExeFile});
+    if (IsInstalledProgram(fileName, folder, table, count)) {
+      support_log::Write({"Running, not to be opened (error ", error,
+                          ") and named as an installed program of the manifest: process ",
+                          entry.th32ProcessID, ", ", support_log::Quoted(entry.szExeFile)});
       AddOnce(programs, ProgramByProcessText(entry.szExeFile, entry.th32ProcessID));
     }
   }
