@@ -68,6 +68,10 @@ void TApplication::Initialize() {
   // guarded by the main loop either way, so the setup runs on.
   heldEnterFilter_.reset(
       ::SetWindowsHookExA(WH_MSGFILTER, &HeldEnterFilter, nullptr, mainThreadId_));
+  if (!heldEnterFilter_) {
+    support_log::Write({"Cannot filter a held Enter in message boxes: SetWindowsHookExA error ",
+                        ::GetLastError()});
+  }
 }
 
 void TApplication::Run() {

@@ -16,8 +16,8 @@ constexpr char kApplicationTitle[] = "Corvanta Web Setup ";
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   RestrictDllSearchToSystemFolder();
-  if (!BecomeTheOnlySetup()) return 0;
   support_log::Begin();
+  if (!BecomeTheOnlySetup()) return 0;
 
   TApplication application;
   Application = &application;

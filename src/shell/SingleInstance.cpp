@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Unit1.h"
+#include "framework/SupportLog.h"
 
 namespace {
 
@@ -54,6 +55,10 @@ bool BecomeTheOnlySetup() {
   // ERROR_ACCESS_DENIED: it exists, and belongs to another user's setup. Any other failure
   // leaves nothing to tell by, and this setup runs.
   const bool another = mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+  if (!mutex && !another) {
+    support_log::Write({"Cannot create the mutex ", kMutexName, ": error ", error,
+                        "; another setup would not be noticed"});
+  }
   if (!another) return true;
   if (HWND window = WaitForSetupWindow()) {
     BringToFront(window);
