@@ -111,6 +111,9 @@ class InstallBehindAProxy(SetupTestCase):
             http_status_reason(407, "Proxy Authentication Required")))
         self.assertEqual([other["hwnd"] for other in wizard.boxes()], [box["hwnd"]],
                          "the question, and no sign-in dialog")
+        log, = state.support_logs()
+        self.assertIn("No proxy sign-in for the 407: the system's settings name no proxy",
+                      log.read_text(encoding="latin-1"))
         product.server.clear_fault("map.txt")
         wizard.answer(box, IDRETRY)
         wait_finished(wizard)

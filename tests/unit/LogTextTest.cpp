@@ -57,6 +57,18 @@ TEST(LogText, AServersTextIsQuotedEscapedAndCut) {
     EXPECT_EQ(line, stamp + verdict + c.written);
     EXPECT_LE(line.size(), kLongestLogLine);
   }
+  // Wherever the cut falls against the escapes, the last one kept is whole.
+  const std::string cutMark = " [cut]\r\n";
+  for (size_t lead = 0; lead < 4; ++lead) {
+    const std::string line = LogLine(
+        kTime, "worker", verdict + QuoteLogText(std::string(lead, 'a') + Repeat(rtlMark, 1666)));
+    ASSERT_GE(line.size(), cutMark.size());
+    const std::string kept = line.substr(0, line.size() - cutMark.size());
+    EXPECT_EQ(line.substr(kept.size()), cutMark) << lead;
+    EXPECT_EQ(kept.size() - kept.rfind('\\'), 4u) << lead;
+    EXPECT_GT(line.size(), kLongestLogLine - 4) << lead;
+    EXPECT_LE(line.size(), kLongestLogLine) << lead;
+  }
 }
 
 // The first line dates the log: the date and local time's offset from UTC follow its time.
