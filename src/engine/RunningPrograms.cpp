@@ -24,13 +24,17 @@ bool StartsWith(const std::string& text, const char* prefix, size_t length) {
   return text.compare(0, length, prefix, length) == 0;
 }
 
-// folder with its short names made long and a trailing backslash, so that it matches only what
-// lies inside it; empty when the folder cannot be found.
-std::string LongPath(const std::string& folder, std::vector<char>& buffer) {
-  const DWORD length = ::GetLongPathNameA(folder.c_str(), buffer.data(), kPathCapacity);
+// path with its short names made long; empty when it cannot be found.
+std::string LongName(const std::string& path, std::vector<char>& buffer) {
+  const DWORD length = ::GetLongPathNameA(path.c_str(), buffer.data(), kPathCapacity);
   if (length == 0 || length >= kPathCapacity) return std::string();
-  std::string path(buffer.data(), length);
-  if (path.back() != '\\') path += '\\';
+  return std::string(buffer.data(), length);
+}
+
+// folder made long with a trailing backslash, so that it matches only what lies inside it.
+std::string LongPath(const std::string& folder, std::vector<char>& buffer) {
+  std::string path = LongName(folder, buffer);
+  if (!path.empty() && path.back() != '\\') path += '\\';
   return path;
 }
 
@@ -80,6 +84,16 @@ bool IsInstalledProgram(const std::string& fileName, const std::string& folder,
   return false;
 }
 
+// Whether path lies inside one of folders, each upper-cased and ending in a backslash.
+bool LiesIn(const std::string& path, const std::string (&folders)[3]) {
+  std::string key = path;
+  MakeUpperCase(key);
+  for (const std::string& prefix : folders) {
+    if (!prefix.empty() && key.compare(0, prefix.size(), prefix) == 0) return true;
+  }
+  return false;
+}
+
 void AddOnce(std::vector<std::string>& programs, const std::string& program) {
   for (const std::string& listed : programs) {
     if (listed == program) return;
@@ -114,16 +128,17 @@ std::vector<std::string> FindRunningPrograms(const std::string& installDir,
         ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
     DWORD size = kPathCapacity;
     if (process && ::QueryFullProcessImageNameA(process.get(), 0, buffer.data(), &size)) {
+      // A program started by its short name is reported by it; it is matched, and shown, by
+      // its long name as well.
       const std::string image(buffer.data(), size);
-      std::string key = image;
-      MakeUpperCase(key);
-      for (const std::string& prefix : folders) {
-        if (!prefix.empty() && key.compare(0, prefix.size(), prefix) == 0) {
-          support_log::Write({"Running from the installation folder: process ",
-                              entry.th32ProcessID, ", ", image});
-          AddOnce(programs, image);
-          break;
-        }
+      std::string longImage = LongName(image, buffer);
+      if (longImage.empty()) longImage = image;
+      if (LiesIn(image, folders) || LiesIn(longImage, folders)) {
+        const bool renamed = longImage != image;
+        support_log::Write({"Running from the installation folder: process ", entry.th32ProcessID,
+                            ", ", longImage, renamed ? ", started as " : "",
+                            renamed ? support_log::Part(image) : ""});
+        AddOnce(programs, longImage);
       }
       continue;
     }
