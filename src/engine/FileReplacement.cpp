@@ -39,6 +39,17 @@ bool WriteAll(HANDLE file, const char* data, DWORD size, DWORD& error) {
   }
 }
 
+// Whether CREATE_NEW failed with error because something has that name already. Windows says
+// so with ERROR_FILE_EXISTS, but refuses a name that is being deleted, or that a folder holds,
+// with ERROR_ACCESS_DENIED, as it refuses a folder that may not be written to.
+bool NameTaken(const std::string& path, DWORD error) {
+  if (error == ERROR_FILE_EXISTS) return true;
+  if (error != ERROR_ACCESS_DENIED) return false;
+  if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD lookup = ::GetLastError();
+  return lookup != ERROR_FILE_NOT_FOUND && lookup != ERROR_PATH_NOT_FOUND;
+}
+
 bool Move(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(), kMoveFlags) != FALSE;
 }
@@ -87,19 +98,21 @@ Replacement FileReplacer::Replace(const std::string& path, const char* data, DWO
   const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
   std::string tempPath;
   FileHandle temp;
-  for (int tries = 0; tries < kTempNameTries && !temp; ++tries) {
+  DWORD createError = 0;
+  for (int tries = 0; tries < kTempNameTries; ++tries) {
     result.tempName = TempName(nextTemp_++);
     tempPath = folder + result.tempName;
     // Created here, never reopened by name: the bytes go through this handle. DELETE and
     // FILE_SHARE_DELETE let it be moved while it is open, and deleted through it if it cannot.
     temp.reset(::CreateFileA(tempPath.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!temp && ::GetLastError() != ERROR_FILE_EXISTS) break;
+    if (temp) break;
+    createError = ::GetLastError();
+    if (!NameTaken(tempPath, createError)) break;
   }
   if (!temp) {
-    const DWORD error = ::GetLastError();
     result.tempName.clear();
-    Fail(result, "CreateFileA", error, error);
+    Fail(result, "CreateFileA", createError, createError);
     return result;
   }
   // Marked for deletion from the start, so that it goes with its handle even when the setup
