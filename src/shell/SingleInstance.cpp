@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "ProcessElevation.h"
 #include "Unit1.h"
+#include "framework/Handles.h"
 #include "framework/SupportLog.h"
 
 namespace {
@@ -15,6 +17,16 @@ constexpr char kAlreadyRunning[] = "Corvanta Web Setup is already running.";
 constexpr DWORD kWindowWaitMilliseconds = 2000;
 constexpr DWORD kPollMilliseconds = 100;
 
+// Any program of the user's could take the mutex and show a window of the setup's class and
+// caption, and this setup would end without a word; only an elevated process's window is the
+// other setup's.
+bool IsElevated(HWND window) {
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(window, &processId);
+  KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  return process && ProcessElevation(process.get()) == Elevation::kElevated;
+}
+
 BOOL CALLBACK FindVisibleSetupWindow(HWND window, LPARAM found) {
   char className[sizeof(kFormWebSetupClass) + 1] = {};
   char caption[sizeof(kFormWebSetupCaption) + 1] = {};
@@ -22,7 +34,8 @@ BOOL CALLBACK FindVisibleSetupWindow(HWND window, LPARAM found) {
   ::GetWindowTextA(window, caption, sizeof(caption));
   // A hidden one is not offered: at Finish the setup hides its window while it launches Corvanta.
   if (std::strcmp(className, kFormWebSetupClass) == 0 &&
-      std::strcmp(caption, kFormWebSetupCaption) == 0 && ::IsWindowVisible(window)) {
+      std::strcmp(caption, kFormWebSetupCaption) == 0 && ::IsWindowVisible(window) &&
+      IsElevated(window)) {
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
   }

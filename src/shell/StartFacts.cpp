@@ -5,8 +5,8 @@
 #include <string>
 
 #include "BuildConfig.h"
+#include "ProcessElevation.h"
 #include "engine/InstallThread.h"
-#include "framework/Handles.h"
 #include "framework/SupportLog.h"
 
 namespace {
@@ -37,15 +37,10 @@ void LogWindows() {
       ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
   OSVERSIONINFOW version = {sizeof(version)};
   if (!rtlGetVersion || rtlGetVersion(&version) != 0) version = {};
-  KernelHandle token;
-  TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  const bool known =
-      ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
-      ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size);
-  const char* rights = !known                     ? "elevation unknown"
-                       : elevation.TokenIsElevated ? "elevated"
-                                                   : "not elevated";
+  const Elevation elevation = ProcessElevation(::GetCurrentProcess());
+  const char* rights = elevation == Elevation::kUnknown    ? "elevation unknown"
+                       : elevation == Elevation::kElevated ? "elevated"
+                                                           : "not elevated";
   support_log::Write({"Windows ", version.dwMajorVersion, ".", version.dwMinorVersion, " build ",
                       version.dwBuildNumber, ", ", rights});
 }
